@@ -1,0 +1,257 @@
+// meridial-cli: scripted transfers, Sign ID resets and listings, on the same sequence as the
+// desktop program.
+
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QSerialPortInfo>
+#include <cstdio>
+
+#include "cli/TransferOptions.h"
+#include "link/PortSettings.h"
+#include "link/SerialSignLink.h"
+#include "message/MessageFrame.h"
+#include "message/TextEncoding.h"
+#include "message/TransferSequence.h"
+#include "service/ResetId.h"
+#include "zone/ZoneTable.h"
+
+using namespace meridial;
+using namespace meridial::cli;
+
+namespace {
+
+enum Exit { kOk = 0, kNotAcknowledged = 1, kUsage = 2, kOpenFailed = 3, kBuildFailed = 4 };
+
+const char* const kUsageText = R"(Usage:
+meridial-cli transfer [options]    date and time, time zone, message; reads the acknowledgement
+  --port COMn|PATH                 default: the remembered port from the settings file
+  --id N                           Sign ID 0..99, default 0
+  --speed N                        0 (slow) .. 4 (fast), default 2
+  --message TEXT | --message-file FILE ('-' reads standard input); UTF-8 text,
+                                   encoded like the editor's text
+  --date YYYY-MM-DD                default: today
+  --time TEXT                      hh:mm:ss, or any 8-character time-field text such as " 5:30:15"
+                                   or "  :  :  "; default: now
+  --bias MINUTES                   PC zone bias (UTC = local + bias); default: the PC's
+  --dst | --no-dst                 daylight time in force now; default: the PC's
+  --zone ROW                       0..39; default: the zone of the bias (see 'zones')
+  --dst-start SPEC, --dst-end SPEC SPEC is YYYY (an empty row of that year) or YYYY-MM-DD:H
+                                   (H 0..23); default: an empty row of the current year
+  --time-format 24|12              default 24
+  --date-style alphabet|number     default alphabet
+  --date-order MM-DD-YY|YY-MM-DD|DD-MM-YY   default MM-DD-YY
+  --dry-run                        print the three frames in sending order as hex; open no port
+meridial-cli reset-id XX [--port COMn|PATH]   XX: the new Sign ID, two hex digits 01..FF
+meridial-cli zones                 the 40 zones: row, offset code, bias, item text
+meridial-cli ports                 COM1..COM8 with the device each maps to and whether it exists,
+                                   then the other serial devices found
+meridial-cli --help | --version
+
+Exit codes: 0 acknowledged (or done), 1 not acknowledged, 2 bad option or value,
+3 the port could not be opened, 4 a frame could not be built or the message cannot be encoded.
+Settings file: $MERIDIAL_SETTINGS, else meridial.INI beside the program, else
+$XDG_CONFIG_HOME/meridial/meridial.ini.
+)";
+
+void Print(FILE* stream, const QString& text) {
+    std::fputs(text.toLocal8Bit().constData(), stream);
+    std::fputc('\n', stream);
+}
+
+int Usage(const QString& message) {
+    Print(stderr, QStringLiteral("meridial-cli: %1").arg(message));
+    Print(stderr, QStringLiteral("Try 'meridial-cli --help'."));
+    return kUsage;
+}
+
+struct LinkTarget {
+    int portNumber = kDefaultPortNumber;
+    PortResolver resolver;
+};
+
+LinkTarget ResolveTarget(const std::optional<PortChoice>& choice, const PortSettings& settings) {
+    LinkTarget target;
+    target.resolver = [settings](int n) { return settings.DeviceForPort(n); };
+    if (!choice) {
+        target.portNumber = settings.ReadPortNumber();
+    } else if (choice->comNumber) {
+        target.portNumber = *choice->comNumber;
+    } else {
+        const QString path = choice->devicePath;
+        target.resolver = [path](int) { return path; };
+    }
+    return target;
+}
+
+int ReportOpenFailure(OpenFailure failure, const std::string& detail) {
+    Print(stderr, QStringLiteral("Open Com Error: %1").arg(QString::fromStdString(detail)));
+    if (failure == OpenFailure::NoPermission)
+        Print(stderr, QStringLiteral("Hint: serial devices belong to the group 'dialout'; add "
+                                     "yourself with 'sudo usermod -aG dialout $USER' and log in "
+                                     "again."));
+    if (failure == OpenFailure::Busy)
+        Print(stderr, QStringLiteral("Hint: another program holds the port; close it and retry."));
+    return kOpenFailed;
+}
+
+int Transfer(const QStringList& args) {
+    QString error;
+    const auto options = ParseTransferOptions(args, error);
+    if (!options) return Usage(error);
+    if (options->message.isEmpty()) {
+        Print(stderr, QStringLiteral("No message to transfer!"));
+        return kUsage;
+    }
+
+    const PortSettings settings(PortSettings::DefaultPath());
+    const EncodedText text =
+        EncodeForSign(options->message, ResolveCodePage(settings.CodePage()));
+    if (!text.ok()) {
+        Print(stderr, text.error);
+        return kBuildFailed;
+    }
+    if (static_cast<int>(text.bytes.size()) > kMaxMessageLength)
+        Print(stderr, QStringLiteral("Note: the message is %1 characters; the editor stops typing at %2.")
+                          .arg(text.bytes.size())
+                          .arg(kMaxMessageLength));
+
+    // Every frame is built before the port opens, so a bad row sends nothing at all.
+    const FrameResult clock = {BuildClockFrame(options->signId, options->date,
+                                               options->timeText.toStdString(), options->zone),
+                               {}};
+    const FrameResult zone = BuildZoneFrame(options->signId, options->zoneRow, options->dstStart,
+                                            options->dstEnd, options->formats);
+    if (!zone.ok()) {
+        Print(stderr, QString::fromStdString(zone.error));
+        return kBuildFailed;
+    }
+    const FrameResult message = {BuildMessageFrame(options->signId, options->speed, text.bytes), {}};
+    if (options->dryRun) {
+        for (const FrameResult* f : {&clock, &zone, &message})
+            Print(stdout, QString::fromStdString(HexBytes(f->frame)));
+        return kOk;
+    }
+
+    const LinkTarget target = ResolveTarget(options->port, settings);
+    SerialSignLink link(target.resolver, WaitMode::Blocking);
+    const bool showProgress = ::isatty(STDERR_FILENO) == 1;
+    TransferSteps steps;
+    steps.clockFrame = [&] { return clock; };
+    steps.zoneFrame = [&] { return zone; };
+    steps.messageFrame = [&](const std::string&) { return message; };
+    steps.progress = [&](int position, int maximum) {
+        if (!showProgress) return;
+        std::fprintf(stderr, "\rSending message %d/%d", position, maximum);
+        if (position == 0 && maximum > 0) std::fputs("\r\033[K", stderr);
+        std::fflush(stderr);
+    };
+    const TransferOutcome outcome = RunTransfer(link, target.portNumber, text.bytes, steps);
+    switch (outcome.status) {
+        case TransferStatus::Ok:
+            Print(stdout, QStringLiteral("Transmission OK."));
+            return kOk;
+        case TransferStatus::OpenFailed:
+            return ReportOpenFailure(outcome.openFailure, outcome.message);
+        case TransferStatus::EmptyMessage:
+            Print(stderr, QStringLiteral("No message to transfer!"));
+            return kUsage;
+        case TransferStatus::BuildFailed:
+            Print(stderr, QString::fromStdString(outcome.message));
+            return kBuildFailed;
+        case TransferStatus::NotAcknowledged:
+            break;
+    }
+    Print(stderr, QStringLiteral("Transmission Error."));
+    if (!outcome.lineError.empty())
+        Print(stderr, QStringLiteral("The serial line failed: %1 (%2)")
+                          .arg(QString::fromStdString(outcome.lineError), link.DeviceName()));
+    else
+        Print(stderr, QStringLiteral("The sign did not answer \"ACK\"."));
+    return kNotAcknowledged;
+}
+
+int ResetId(const QStringList& args) {
+    std::optional<int> newId;
+    std::optional<PortChoice> port;
+    QString error;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        if (args[i] == QStringLiteral("--port")) {
+            if (i + 1 >= args.size()) return Usage(QStringLiteral("--port needs a value"));
+            port = ParsePort(args[++i], error);
+            if (!port) return Usage(error);
+        } else if (!newId) {
+            newId = ParseResetId(args[i].toStdString());
+            if (!newId)
+                return Usage(QStringLiteral("reset-id: '%1' is not two hex digits 01..FF").arg(args[i]));
+        } else {
+            return Usage(QStringLiteral("reset-id: unexpected '%1'").arg(args[i]));
+        }
+    }
+    if (!newId) return Usage(QStringLiteral("reset-id needs the new Sign ID, 01..FF"));
+    const PortSettings settings(PortSettings::DefaultPath());
+    const LinkTarget target = ResolveTarget(port, settings);
+    SerialSignLink link(target.resolver, WaitMode::Blocking);
+    const OpenResult opened = RunResetId(link, target.portNumber, *newId);
+    if (!opened.ok()) return ReportOpenFailure(opened.failure, opened.detail);
+    Print(stdout, QStringLiteral("Sent %1 to %2").arg(QString::fromStdString(BuildResetFrame(*newId)),
+                                                     link.DeviceName()));
+    return kOk;
+}
+
+int Zones() {
+    const auto& table = ZoneTable();
+    for (int row = 0; row < kZoneCount; ++row) {
+        const Zone& zone = table[row];
+        std::printf("%2d  %.*s  %5d  %.*s\n", row, static_cast<int>(zone.offsetCode.size()),
+                    zone.offsetCode.data(), zone.bias, static_cast<int>(zone.itemText.size()),
+                    zone.itemText.data());
+    }
+    return kOk;
+}
+
+int Ports() {
+    const PortSettings settings(PortSettings::DefaultPath());
+    QStringList mapped;
+    for (int n = 1; n <= 8; ++n) {
+        const QString device = settings.DeviceForPort(n);
+        mapped << QFileInfo(device).canonicalFilePath();
+        Print(stdout, QStringLiteral("COM%1  %2  %3")
+                          .arg(n)
+                          .arg(device)
+                          .arg(QFileInfo::exists(device) ? QStringLiteral("present")
+                                                         : QStringLiteral("missing")));
+    }
+    bool header = false;
+    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
+        if (mapped.contains(QFileInfo(info.systemLocation()).canonicalFilePath())) continue;
+        if (!header) Print(stdout, QStringLiteral("Other serial devices:"));
+        header = true;
+        Print(stdout, QStringLiteral("  %1  %2").arg(info.systemLocation(), info.description()));
+    }
+    Print(stdout, QStringLiteral("Settings file: %1").arg(settings.Path()));
+    return kOk;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QStringList args = app.arguments().mid(1);
+    if (args.isEmpty()) return Usage(QStringLiteral("no command given"));
+    const QString command = args.takeFirst();
+    if (command == QStringLiteral("--help") || command == QStringLiteral("-h")) {
+        std::fputs(kUsageText, stdout);
+        return kOk;
+    }
+    if (command == QStringLiteral("--version")) {
+        std::printf("meridial-cli %s\n", MERIDIAL_VERSION);
+        return kOk;
+    }
+    if (command == QStringLiteral("transfer")) return Transfer(args);
+    if (command == QStringLiteral("reset-id")) return ResetId(args);
+    if (command == QStringLiteral("zones") && args.isEmpty()) return Zones();
+    if (command == QStringLiteral("ports") && args.isEmpty()) return Ports();
+    return Usage(QStringLiteral("unknown command '%1'").arg(command));
+}

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace meridial {
+
+class SignLink;
+
+// A frame, or the reason it could not be built. Frames are byte strings and may hold 0x00.
+struct FrameResult {
+    std::string frame;
+    std::string error;
+
+    bool ok() const { return error.empty(); }
+    static FrameResult Fail(std::string message) { return {{}, std::move(message)}; }
+};
+
+inline constexpr std::string_view kEndMarker = "<E>";
+
+// The sign takes the first ten bytes (address tag and command opening) into its header buffer and
+// needs this long before the payload starts.
+inline constexpr int kHeaderPauseMs = 100;
+inline constexpr std::size_t kHeaderPauseBeforeByte = 11;  // 1-based
+
+// "<ID" + two decimal digits + ">"; ids outside 0..99 are clamped so the tag stays six bytes.
+std::string AddressTag(int signId);
+
+std::uint8_t XorChecksum(std::string_view bytes);
+
+// 0..99 as one byte, tens digit in the high nibble.
+std::uint8_t PackedBcd(int value);
+
+// "<IDnn><" + command + ">" + payload + checksum + "<E>", the checksum over the payload alone.
+std::string AddressedFrame(int signId, std::string_view command, std::string_view payload);
+
+// Writes every byte in order, pausing before the 11th.
+void SendFramePaced(SignLink& link, std::string_view frame);
+
+// Reads the sign's reply: three bytes, a fourth when the first is 'N'. True only for "ACK".
+bool WaitForAck(SignLink& link);
+
+// Upper-case hex bytes separated by single spaces.
+std::string HexBytes(std::string_view bytes);
+
+}  // namespace meridial

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace meridial {
+
+// The line always runs at this rate; every sender passes it to OpenPort.
+inline constexpr int kBaudRate = 9600;
+
+enum class OpenFailure { None, Missing, Busy, NoPermission, Other };
+
+struct OpenResult {
+    OpenFailure failure = OpenFailure::None;
+    std::string detail;  // the device and the system's reason, for logs and the CLI
+
+    bool ok() const { return failure == OpenFailure::None; }
+};
+
+// One serial connection to the sign. Senders open it at the start of a sequence, move single
+// bytes, and close it at the end; it is never held between sequences. It knows nothing of frames.
+class SignLink {
+public:
+    virtual ~SignLink() = default;
+
+    // Port numbers outside 1..8 select COM1. A link that is already open refuses a second open
+    // (Busy) and leaves the running sequence's port alone.
+    virtual OpenResult OpenPort(int portNumber, int baudRate) = 0;
+
+    // Reads one byte; returns 1, or 0 when none arrived within the read time-out (about 1100 ms),
+    // leaving the destination unchanged.
+    virtual int ReadByte(std::uint8_t& destination) = 0;
+
+    // Writes one byte unchanged (any value, 0x00, XON and XOFF included).
+    virtual bool WriteByte(std::uint8_t value) = 0;
+
+    virtual void ClosePort() = 0;
+
+    // Waits the given milliseconds; the desktop program keeps its windows alive meanwhile.
+    virtual void Delay(int milliseconds) = 0;
+
+    // Non-empty once the line has failed during a sequence (the device went away): the reason,
+    // for the operator. Reads and writes then return at once.
+    virtual std::string LineError() const { return {}; }
+};
+
+}  // namespace meridial

@@ -1,0 +1,28 @@
+#include "message/MessageFrame.h"
+
+#include <algorithm>
+
+#include "link/SignFrame.h"
+
+namespace meridial {
+
+char SpeedLetter(int speedPosition) {
+    return static_cast<char>('E' - std::clamp(speedPosition, kSlowestSpeed, kFastestSpeed));
+}
+
+std::string MessageBody(std::string_view editorText) {
+    std::string body;
+    body.reserve(editorText.size());
+    for (char c : editorText)
+        if (c != '\r' && c != '\n') body += c;
+    return body;
+}
+
+std::uint8_t MessageChecksum(std::string_view body) { return XorChecksum(body); }
+
+std::string BuildMessageFrame(int signId, int speedPosition, std::string_view editorText) {
+    const std::string command = std::string("F") + SpeedLetter(speedPosition);
+    return AddressedFrame(signId, command, MessageBody(editorText));
+}
+
+}  // namespace meridial

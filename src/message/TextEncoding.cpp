@@ -1,0 +1,166 @@
+#include "message/TextEncoding.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+#include <memory>
+
+namespace meridial {
+namespace {
+
+struct IconvCloser {
+    void operator()(void* handle) const { iconv_close(static_cast<iconv_t>(handle)); }
+};
+using Converter = std::unique_ptr<void, IconvCloser>;
+
+Converter OpenConverter(const QString& codePage) {
+    const iconv_t handle = iconv_open(codePage.toLatin1().constData(), "UTF-8");
+    if (handle == reinterpret_cast<iconv_t>(-1)) return Converter{};
+    return Converter{handle};
+}
+
+// One character (a whole code point) through the converter; false when the code page has none.
+bool ConvertOne(void* converter, const QString& character, std::string& out) {
+    QByteArray utf8 = character.toUtf8();
+    char* in = utf8.data();
+    std::size_t inLeft = static_cast<std::size_t>(utf8.size());
+    char buffer[16];
+    char* outPtr = buffer;
+    std::size_t outLeft = sizeof buffer;
+    iconv(static_cast<iconv_t>(converter), nullptr, nullptr, nullptr, nullptr);
+    if (iconv(static_cast<iconv_t>(converter), &in, &inLeft, &outPtr, &outLeft) ==
+            static_cast<std::size_t>(-1) ||
+        inLeft != 0)
+        return false;
+    out.append(buffer, static_cast<std::size_t>(outPtr - buffer));
+    return true;
+}
+
+template <typename OnCharacter>
+void ForEachCharacter(const QString& text, OnCharacter onCharacter) {
+    for (qsizetype i = 0; i < text.size();) {
+        const qsizetype width = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+        if (!onCharacter(text.mid(i, width))) return;
+        i += width;
+    }
+}
+
+// The editor gives one LF per line break; the sign's code page text has CR LF.
+QString WithWindowsLineBreaks(QString text) {
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    return text;
+}
+
+QString DescribeCharacter(const QString& character) {
+    const char32_t code = character.toUcs4().value(0);
+    return QStringLiteral("\"%1\" (U+%2)")
+        .arg(character)
+        .arg(static_cast<uint>(code), 4, 16, QLatin1Char('0'))
+        .toUpper();
+}
+
+}  // namespace
+
+QString CodePageForLocale(const QLocale& locale) {
+    switch (locale.language()) {
+        case QLocale::Chinese: {
+            const bool traditional = locale.script() == QLocale::TraditionalChineseScript ||
+                                     locale.territory() == QLocale::Taiwan ||
+                                     locale.territory() == QLocale::HongKong ||
+                                     locale.territory() == QLocale::Macao;
+            return traditional ? QStringLiteral("CP950") : QStringLiteral("CP936");
+        }
+        case QLocale::Japanese:
+            return QStringLiteral("CP932");
+        case QLocale::Korean:
+            return QStringLiteral("CP949");
+        case QLocale::Thai:
+            return QStringLiteral("CP874");
+        case QLocale::Russian:
+        case QLocale::Ukrainian:
+        case QLocale::Belarusian:
+        case QLocale::Bulgarian:
+        case QLocale::Macedonian:
+        case QLocale::Kazakh:
+        case QLocale::Kyrgyz:
+        case QLocale::Tatar:
+        case QLocale::Mongolian:
+            return QStringLiteral("CP1251");
+        case QLocale::Serbian:
+            return locale.script() == QLocale::LatinScript ? QStringLiteral("CP1250")
+                                                           : QStringLiteral("CP1251");
+        case QLocale::Polish:
+        case QLocale::Czech:
+        case QLocale::Slovak:
+        case QLocale::Hungarian:
+        case QLocale::Croatian:
+        case QLocale::Slovenian:
+        case QLocale::Romanian:
+        case QLocale::Albanian:
+        case QLocale::Bosnian:
+            return QStringLiteral("CP1250");
+        case QLocale::Greek:
+            return QStringLiteral("CP1253");
+        case QLocale::Turkish:
+        case QLocale::Azerbaijani:
+            return QStringLiteral("CP1254");
+        case QLocale::Hebrew:
+            return QStringLiteral("CP1255");
+        case QLocale::Arabic:
+        case QLocale::Persian:
+        case QLocale::Urdu:
+            return QStringLiteral("CP1256");
+        case QLocale::Estonian:
+        case QLocale::Latvian:
+        case QLocale::Lithuanian:
+            return QStringLiteral("CP1257");
+        case QLocale::Vietnamese:
+            return QStringLiteral("CP1258");
+        default:
+            return QStringLiteral("CP1252");
+    }
+}
+
+QString ResolveCodePage(const QString& configured, const QLocale& locale) {
+    const QString name = configured.trimmed();
+    if (name.isEmpty()) return CodePageForLocale(locale);
+    bool isNumber = false;
+    name.toInt(&isNumber);
+    return isNumber ? QStringLiteral("CP") + name : name.toUpper();
+}
+
+EncodedText EncodeForSign(const QString& text, const QString& codePage) {
+    EncodedText result;
+    Converter converter = OpenConverter(codePage);
+    if (!converter) {
+        result.error = QStringLiteral("The code page %1 is not known on this system.").arg(codePage);
+        return result;
+    }
+    const QString windowsText = WithWindowsLineBreaks(text);
+    ForEachCharacter(windowsText, [&](const QString& character) {
+        if (ConvertOne(converter.get(), character, result.bytes)) return true;
+        result.error = QStringLiteral("The character %1 cannot be sent: the sign's code page %2 has "
+                                      "no such character.")
+                           .arg(DescribeCharacter(character), codePage);
+        result.bytes.clear();
+        return false;
+    });
+    return result;
+}
+
+int EncodedLength(const QString& text, const QString& codePage) {
+    Converter converter = OpenConverter(codePage);
+    int length = 0;
+    const QString windowsText = WithWindowsLineBreaks(text);
+    ForEachCharacter(windowsText, [&](const QString& character) {
+        std::string bytes;
+        length += converter && ConvertOne(converter.get(), character, bytes)
+                      ? static_cast<int>(bytes.size())
+                      : 1;
+        return true;
+    });
+    return length;
+}
+
+}  // namespace meridial

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "link/SignFrame.h"
+#include "link/SignLink.h"
+
+namespace meridial {
+
+// Message bytes leave at least this far apart. The signs were built against PCs whose
+// millisecond counter advanced in steps of about 16 ms, so a "1 ms" wait between message bytes
+// always lasted that long; signs in the field may depend on the gap.
+inline constexpr int kMessageByteIntervalMs = 16;
+
+// The sign needs this long between two frames of one transfer.
+inline constexpr int kFramePauseMs = 300;
+
+enum class TransferStatus { Ok, EmptyMessage, OpenFailed, BuildFailed, NotAcknowledged };
+
+struct TransferOutcome {
+    TransferStatus status = TransferStatus::NotAcknowledged;
+    std::string message;  // build failure text, or why the port did not open
+    OpenFailure openFailure = OpenFailure::None;
+    std::string lineError;  // set when the line failed during the sequence
+};
+
+// Each frame is built when its step runs, so the controls are read at that moment.
+struct TransferSteps {
+    std::function<FrameResult()> clockFrame;
+    std::function<FrameResult()> zoneFrame;
+    std::function<FrameResult(const std::string& messageText)> messageFrame;
+    std::function<void(int position, int maximum)> progress;
+};
+
+// One transfer: date and time, time zone, message over one opening of the port, then the
+// acknowledgement. The port is closed on every path that opened it.
+TransferOutcome RunTransfer(SignLink& link, int portNumber, const std::string& messageText,
+                            const TransferSteps& steps);
+
+}  // namespace meridial

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "link/SignFrame.h"
+
+namespace meridial {
+
+// One daylight-saving moment as the operator set it, in the chosen zone's local time.
+struct DstTransition {
+    std::string yearText;      // the year list's text
+    int month = 0;             // month list index: 0 = empty item, 1..12
+    std::optional<int> day{};  // day list index: 0 = empty item, k = day k; nullopt = no selection
+    int hour = 0;              // 0..23
+
+    bool IsEmpty() const { return month == 0 || (day && *day == 0); }
+};
+
+enum class DateOrder { MonthDayYear = 0, YearMonthDay = 1, DayMonthYear = 2 };
+
+struct DisplayFormats {
+    int timeFormat = 0;  // 0 = "24 Hour", 1 = "12 Hour"
+    int dateStyle = 0;   // 0 = "ALPHABET", 1 = "NUMBER"
+    int dateOrder = 0;   // 0 = "MM-DD-YY", 1 = "YY-MM-DD", 2 = "DD-MM-YY"
+};
+
+struct UtcMoment {
+    int hour = 0;
+    int day = 0;
+    int month = 0;
+    int year = 0;
+};
+
+inline constexpr const char* kInvalidDateMessage = "Invalid argument to date encode";
+
+// The zone's local moment in UTC, by the zone's standard bias; minutes of the offset are dropped.
+UtcMoment TransitionToUtc(int zoneRow, int year, int month, int day, int hour);
+
+std::uint8_t DisplayFormatByte(const DisplayFormats& formats);
+
+// "<IDnn><ST>" + 12 payload bytes + checksum + "<E>": 26 bytes, or the reason it cannot be built.
+FrameResult BuildZoneFrame(int signId, int zoneRow, const DstTransition& start,
+                           const DstTransition& end, const DisplayFormats& formats);
+
+}  // namespace meridial

@@ -1,0 +1,40 @@
+#include "link/IntegerText.h"
+
+#include <gtest/gtest.h>
+
+namespace meridial {
+namespace {
+
+struct ProfileCase {
+    const char* name;
+    const char* text;
+    int expected;
+};
+
+class ProfileIntTest : public ::testing::TestWithParam<ProfileCase> {};
+
+TEST_P(ProfileIntTest, ReadsLikeTheProfileFiles) {
+    EXPECT_EQ(ParseProfileInt(GetParam().text, 1), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, ProfileIntTest,
+    ::testing::Values(ProfileCase{"Decimal", "4", 4}, ProfileCase{"Blanks", "  7 ", 7},
+                      ProfileCase{"Negative", "-3", -3}, ProfileCase{"Hex", "0x10", 16},
+                      ProfileCase{"HexUpper", "0XfF", 255}, ProfileCase{"BarePrefix", "0x", 1},
+                      ProfileCase{"HexWithSign", "0x-1", 1}, ProfileCase{"Empty", "", 1},
+                      ProfileCase{"Letters", "COM4", 1}, ProfileCase{"TrailingJunk", "4a", 1},
+                      ProfileCase{"Overflow", "99999999999", 1}, ProfileCase{"Zero", "0", 0},
+                      ProfileCase{"LeadingZeros", "08", 8}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ParseDecimal, RejectsWhatIsNotAWholeNumber) {
+    EXPECT_EQ(ParseDecimal("2012"), 2012);
+    EXPECT_FALSE(ParseDecimal(""));
+    EXPECT_FALSE(ParseDecimal("20 12"));
+    EXPECT_FALSE(ParseDecimal("+-1"));
+    EXPECT_EQ(NotAnIntegerMessage(""), "'' is not a valid integer value");
+}
+
+}  // namespace
+}  // namespace meridial

@@ -1,0 +1,152 @@
+#include "link/SerialSignLink.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include "link/SignFrame.h"
+#include "message/TransferSequence.h"
+#include "support/PseudoTerminal.h"
+
+namespace meridial {
+namespace {
+
+using testing::PseudoTerminal;
+
+class SerialSignLinkTest : public ::testing::TestWithParam<WaitMode> {
+protected:
+    void SetUp() override {
+        if (!pty.ok()) GTEST_SKIP() << "no pseudo-terminals on this machine";
+    }
+    SerialSignLink MakeLink() {
+        return SerialSignLink([this](int) { return pty.Path(); }, GetParam());
+    }
+    PseudoTerminal pty;
+};
+
+TEST_P(SerialSignLinkTest, EveryByteValuePassesUnchanged) {
+    SerialSignLink link = MakeLink();
+    ASSERT_TRUE(link.OpenPort(1, kBaudRate).ok());
+    QByteArray all;
+    for (int v = 0; v < 256; ++v) {
+        all.append(static_cast<char>(v));
+        EXPECT_TRUE(link.WriteByte(static_cast<std::uint8_t>(v)));
+    }
+    EXPECT_EQ(pty.Read(256, 3000), all);
+    link.ClosePort();
+}
+
+TEST_P(SerialSignLinkTest, ReadsTheReplyAndOnlyBytesSentAfterTheOpen) {
+    pty.Write("stale");
+    SerialSignLink link = MakeLink();
+    ASSERT_TRUE(link.OpenPort(1, kBaudRate).ok());
+    pty.Write("ACK");
+    EXPECT_TRUE(WaitForAck(link));
+    link.ClosePort();
+}
+
+TEST_P(SerialSignLinkTest, ReadTimesOutAfterAboutElevenHundredMilliseconds) {
+    SerialSignLink link = MakeLink();
+    ASSERT_TRUE(link.OpenPort(1, kBaudRate).ok());
+    std::uint8_t destination = 0x5A;
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(link.ReadByte(destination), 0);
+    EXPECT_GE(clock.elapsed(), 1090);
+    EXPECT_LT(clock.elapsed(), 2500);
+    EXPECT_EQ(destination, 0x5A);
+    link.ClosePort();
+}
+
+TEST_P(SerialSignLinkTest, SecondOpenIsRefusedAndTheFirstKeepsWorking) {
+    SerialSignLink link = MakeLink();
+    ASSERT_TRUE(link.OpenPort(1, kBaudRate).ok());
+    const OpenResult second = link.OpenPort(1, kBaudRate);
+    EXPECT_EQ(second.failure, OpenFailure::Busy);
+    link.WriteByte('x');
+    EXPECT_EQ(pty.Read(1, 2000), QByteArray("x"));
+    link.ClosePort();
+}
+
+TEST_P(SerialSignLinkTest, PortHeldByAnotherOwnerIsBusy) {
+    SerialSignLink holder = MakeLink();
+    ASSERT_TRUE(holder.OpenPort(1, kBaudRate).ok());
+    SerialSignLink other = MakeLink();
+    const OpenResult result = other.OpenPort(1, kBaudRate);
+    EXPECT_EQ(result.failure, OpenFailure::Busy) << result.detail;
+    holder.ClosePort();
+    EXPECT_TRUE(other.OpenPort(1, kBaudRate).ok());
+    other.ClosePort();
+}
+
+TEST_P(SerialSignLinkTest, FarSideClosingEndsTheSequenceQuicklyWithOneError) {
+    SerialSignLink link = MakeLink();
+    TransferSteps steps;
+    steps.clockFrame = [] { return FrameResult{"<ID00><SS>1234567x<E>", {}}; };
+    steps.zoneFrame = [this] {
+        pty.CloseFarSide();
+        return FrameResult{"<ID00><ST>123456789012x<E>", {}};
+    };
+    steps.messageFrame = [](const std::string& text) { return FrameResult{text, {}}; };
+    rusage before{};
+    ::getrusage(RUSAGE_SELF, &before);
+    QElapsedTimer clock;
+    clock.start();
+    const TransferOutcome outcome = RunTransfer(link, 1, "<ID00><FC>HELLO!<E>", steps);
+    EXPECT_EQ(outcome.status, TransferStatus::NotAcknowledged);
+    EXPECT_FALSE(outcome.lineError.empty());
+    EXPECT_LT(clock.elapsed(), 5000);
+    EXPECT_FALSE(link.IsOpen());
+    rusage after{};
+    ::getrusage(RUSAGE_SELF, &after);
+    const double cpuMs = (after.ru_utime.tv_sec - before.ru_utime.tv_sec) * 1e3 +
+                         (after.ru_utime.tv_usec - before.ru_utime.tv_usec) / 1e3;
+    EXPECT_LT(cpuMs, 0.5 * clock.elapsed()) << "the link spun instead of giving up";
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, SerialSignLinkTest,
+                         ::testing::Values(WaitMode::Blocking, WaitMode::EventLoop),
+                         [](const auto& info) {
+                             return info.param == WaitMode::Blocking ? "Blocking" : "EventLoop";
+                         });
+
+TEST(SerialSignLink, PortNumbersOutsideOneToEightOpenComOne) {
+    std::vector<int> asked;
+    SerialSignLink link([&](int n) {
+        asked.push_back(n);
+        return QStringLiteral("/nonexistent/ttyX");
+    }, WaitMode::Blocking);
+    for (int n : {0, -3, 9, 100, 8, 4}) EXPECT_EQ(link.OpenPort(n, kBaudRate).failure, OpenFailure::Missing);
+    EXPECT_EQ(asked, (std::vector<int>{1, 1, 1, 1, 8, 4}));
+    EXPECT_EQ(DefaultDeviceForPort(8), QStringLiteral("/dev/ttyS7"));
+}
+
+TEST(SerialSignLink, EventLoopDelayKeepsEventsFlowing) {
+    SerialSignLink link(nullptr, WaitMode::EventLoop);
+    int ticks = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+    timer.start(20);
+    QElapsedTimer clock;
+    clock.start();
+    link.Delay(300);
+    EXPECT_GE(clock.elapsed(), 300);
+    EXPECT_GE(ticks, 5);
+    clock.restart();
+    link.Delay(0);
+    EXPECT_LT(clock.elapsed(), 5);
+}
+
+TEST(SerialSignLink, AbortEndsAWaitAtOnce) {
+    SerialSignLink link(nullptr, WaitMode::EventLoop);
+    QTimer::singleShot(50, [&] { link.Abort(); });
+    QElapsedTimer clock;
+    clock.start();
+    link.Delay(2000);
+    EXPECT_LT(clock.elapsed(), 1000);
+}
+
+}  // namespace
+}  // namespace meridial

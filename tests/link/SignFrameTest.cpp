@@ -1,0 +1,96 @@
+#include "link/SignFrame.h"
+
+#include <gtest/gtest.h>
+
+#include "support/FakeSignLink.h"
+
+namespace meridial {
+namespace {
+
+using testing::Bytes;
+using testing::FakeSignLink;
+
+TEST(AddressTag, TwoDecimalDigits) {
+    EXPECT_EQ(AddressTag(0), "<ID00>");
+    EXPECT_EQ(AddressTag(7), "<ID07>");
+    EXPECT_EQ(AddressTag(99), "<ID99>");
+}
+
+TEST(PackedBcd, TensInHighNibble) {
+    EXPECT_EQ(PackedBcd(7), 0x07);
+    EXPECT_EQ(PackedBcd(23), 0x23);
+    EXPECT_EQ(PackedBcd(2010 % 100), 0x10);
+    EXPECT_EQ(PackedBcd(99), 0x99);
+}
+
+TEST(SendFramePaced, PausesOnceBeforeTheEleventhByte) {
+    FakeSignLink link;
+    ASSERT_TRUE(link.OpenPort(1, kBaudRate).ok());
+    const std::string frame = "<ID01><SS>" + Bytes({0x00, 0x13, 0x11}) + "<E>";
+    SendFramePaced(link, frame);
+    ASSERT_EQ(link.WrittenBytes(), frame);  // 0x00, XOFF and XON pass unchanged
+    const auto& w = link.Writes();
+    for (std::size_t i = 0; i < 10; ++i) EXPECT_EQ(w[i].timeMs, 0) << i;
+    for (std::size_t i = 10; i < w.size(); ++i) EXPECT_EQ(w[i].timeMs, 100) << i;
+}
+
+TEST(SendFramePaced, ShortFramesAreNotPausedAndElevenBytesPauseBeforeTheLast) {
+    FakeSignLink ten;
+    ten.OpenPort(1, kBaudRate);
+    SendFramePaced(ten, "0123456789");
+    EXPECT_EQ(ten.Now(), 0);
+
+    FakeSignLink eleven;
+    eleven.OpenPort(1, kBaudRate);
+    SendFramePaced(eleven, "0123456789A");
+    EXPECT_EQ(eleven.Writes().at(9).timeMs, 0);
+    EXPECT_EQ(eleven.Writes().at(10).timeMs, 100);
+}
+
+struct AckCase {
+    const char* name;
+    std::string reply;
+    bool acknowledged;
+    int reads;             // ReadByte calls made
+    long long elapsedMs;   // virtual time spent waiting
+};
+
+class WaitForAckTest : public ::testing::TestWithParam<AckCase> {};
+
+TEST_P(WaitForAckTest, JudgesTheReply) {
+    const AckCase& c = GetParam();
+    FakeSignLink link;
+    link.OpenPort(1, kBaudRate);
+    link.ReplyWith(c.reply);
+    EXPECT_EQ(WaitForAck(link), c.acknowledged);
+    EXPECT_EQ(link.ReadCount(), c.reads);
+    EXPECT_EQ(link.Now(), c.elapsedMs);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Replies, WaitForAckTest,
+    ::testing::Values(AckCase{"Ack", "ACK", true, 3, 0},
+                      AckCase{"AckWithMoreBytes", "ACKACK", true, 3, 0},
+                      AckCase{"NegativeReadWhole", "NAK!", false, 4, 0},
+                      AckCase{"NegativeWithAckAfter", "NAKxACK", false, 4, 0},
+                      AckCase{"Partial", "AC", false, 3, 1100},
+                      AckCase{"Silence", "", false, 3, 3300},
+                      AckCase{"LowerCase", "ack", false, 3, 0},
+                      AckCase{"ZeroFirst", Bytes({0, 'C', 'K'}), false, 3, 0}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(WaitForAck, ReplyArrivingLateWithinTheTimeOutCounts) {
+    FakeSignLink link;
+    link.OpenPort(1, kBaudRate);
+    link.ReplyWith("ACK", 900);
+    EXPECT_TRUE(WaitForAck(link));
+    EXPECT_EQ(link.Now(), 900);
+}
+
+TEST(HexBytes, UpperCaseSpaceSeparated) {
+    EXPECT_EQ(HexBytes(Bytes({0x3C, 0x00, 0xAB})), "3C 00 AB");
+    EXPECT_EQ(HexBytes(""), "");
+}
+
+}  // namespace
+}  // namespace meridial

@@ -1,0 +1,57 @@
+#include "message/MessageFrame.h"
+
+#include <gtest/gtest.h>
+
+#include "link/SignFrame.h"
+#include "support/FakeSignLink.h"
+
+namespace meridial {
+namespace {
+
+using testing::Bytes;
+
+TEST(BuildMessageFrame, HelloExample) {
+    EXPECT_EQ(HexBytes(BuildMessageFrame(1, 2, "HELLO")),
+              "3C 49 44 30 31 3E 3C 46 43 3E 48 45 4C 4C 4F 42 3C 45 3E");
+}
+
+TEST(BuildMessageFrame, SpeedLetterRunsFromEToA) {
+    EXPECT_EQ(SpeedLetter(0), 'E');
+    EXPECT_EQ(SpeedLetter(2), 'C');
+    EXPECT_EQ(SpeedLetter(4), 'A');
+    EXPECT_EQ(BuildMessageFrame(0, 4, "X").substr(6, 4), "<FA>");
+}
+
+TEST(BuildMessageFrame, LineBreaksAreDroppedFromTheBody) {
+    const std::string frame = BuildMessageFrame(5, 2, "AB\r\nCD");
+    EXPECT_EQ(frame, "<ID05><FC>ABCD" + Bytes({0x04}) + "<E>");
+}
+
+TEST(BuildMessageFrame, OnlyLineBreaksGiveAnEmptyBodyAndZeroChecksum) {
+    EXPECT_EQ(BuildMessageFrame(0, 2, "\r\n\r\n"), "<ID00><FC>" + Bytes({0x00}) + "<E>");
+}
+
+TEST(BuildMessageFrame, CancellingBytesSendAZeroChecksumInsideTheFrame) {
+    const std::string frame = BuildMessageFrame(0, 2, "zz");
+    ASSERT_EQ(frame.size(), 16u);
+    EXPECT_EQ(frame[12], '\0');
+    EXPECT_EQ(frame.substr(13), "<E>");
+}
+
+TEST(BuildMessageFrame, AngleBracketsAndHighBytesPassAsPlainText) {
+    const std::string text = "<E>" + Bytes({0xC4, 0xE3});
+    const std::string frame = BuildMessageFrame(0, 2, text);
+    EXPECT_EQ(frame.substr(10, 5), text);
+    EXPECT_EQ(static_cast<std::uint8_t>(frame[15]), MessageChecksum(text));
+}
+
+TEST(LengthLimit, TypingStopsAtTheLimit) {
+    EXPECT_TRUE(AcceptsTypedCharacter(149));
+    EXPECT_FALSE(AcceptsTypedCharacter(150));
+    EXPECT_FALSE(IsAtLengthLimit(149));
+    EXPECT_TRUE(IsAtLengthLimit(150));
+    EXPECT_TRUE(IsAtLengthLimit(159));
+}
+
+}  // namespace
+}  // namespace meridial

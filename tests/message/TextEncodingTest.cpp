@@ -1,0 +1,59 @@
+#include "message/TextEncoding.h"
+
+#include <gtest/gtest.h>
+
+namespace meridial {
+namespace {
+
+TEST(CodePageForLocale, FollowsTheLanguageTheWayWindowsDoes) {
+    EXPECT_EQ(CodePageForLocale(QLocale(QStringLiteral("zh_CN"))), QStringLiteral("CP936"));
+    EXPECT_EQ(CodePageForLocale(QLocale(QStringLiteral("zh_TW"))), QStringLiteral("CP950"));
+    EXPECT_EQ(CodePageForLocale(QLocale(QStringLiteral("ja_JP"))), QStringLiteral("CP932"));
+    EXPECT_EQ(CodePageForLocale(QLocale(QStringLiteral("ko_KR"))), QStringLiteral("CP949"));
+    EXPECT_EQ(CodePageForLocale(QLocale(QStringLiteral("ru_RU"))), QStringLiteral("CP1251"));
+    EXPECT_EQ(CodePageForLocale(QLocale(QStringLiteral("pl_PL"))), QStringLiteral("CP1250"));
+    EXPECT_EQ(CodePageForLocale(QLocale(QStringLiteral("de_DE"))), QStringLiteral("CP1252"));
+    EXPECT_EQ(CodePageForLocale(QLocale::c()), QStringLiteral("CP1252"));
+}
+
+TEST(ResolveCodePage, SettingWinsOverTheLocale) {
+    const QLocale german(QStringLiteral("de_DE"));
+    EXPECT_EQ(ResolveCodePage(QStringLiteral("936"), german), QStringLiteral("CP936"));
+    EXPECT_EQ(ResolveCodePage(QStringLiteral(" gbk "), german), QStringLiteral("GBK"));
+    EXPECT_EQ(ResolveCodePage(QString(), german), QStringLiteral("CP1252"));
+}
+
+TEST(EncodeForSign, OneByteCodePageAndLineBreaksAsCrLf) {
+    const EncodedText t = EncodeForSign(QStringLiteral("Caf\u00e9\n\u20ac"), QStringLiteral("CP1252"));
+    ASSERT_TRUE(t.ok()) << t.error.toStdString();
+    EXPECT_EQ(t.bytes, "Caf\xE9\r\n\x80");
+    EXPECT_EQ(EncodedLength(QStringLiteral("Caf\u00e9\n\u20ac"), QStringLiteral("CP1252")), 7);
+}
+
+TEST(EncodeForSign, DoubleByteCodePageCountsBytes) {
+    const EncodedText t = EncodeForSign(QStringLiteral("\u4f60\u597dA"), QStringLiteral("CP936"));
+    ASSERT_TRUE(t.ok());
+    EXPECT_EQ(t.bytes, "\xC4\xE3\xBA\xC3" "A");
+    EXPECT_EQ(EncodedLength(QStringLiteral("\u4f60\u597dA"), QStringLiteral("CP936")), 5);
+}
+
+TEST(EncodeForSign, UnencodableCharacterIsNamedAndNothingIsReturned) {
+    const EncodedText t = EncodeForSign(QStringLiteral("AB\u4f60C"), QStringLiteral("CP1252"));
+    EXPECT_FALSE(t.ok());
+    EXPECT_TRUE(t.bytes.empty());
+    EXPECT_TRUE(t.error.contains(QStringLiteral("U+4F60"))) << t.error.toStdString();
+    EXPECT_TRUE(t.error.contains(QStringLiteral("\u4f60")));
+    // Characters outside the basic plane are named whole, not as halves.
+    const EncodedText emoji = EncodeForSign(QStringLiteral("\U0001F600"), QStringLiteral("CP936"));
+    EXPECT_TRUE(emoji.error.contains(QStringLiteral("U+1F600"))) << emoji.error.toStdString();
+    EXPECT_EQ(EncodedLength(QStringLiteral("x\U0001F600"), QStringLiteral("CP936")), 2);
+}
+
+TEST(EncodeForSign, UnknownCodePageIsAnError) {
+    const EncodedText t = EncodeForSign(QStringLiteral("A"), QStringLiteral("CP99999"));
+    EXPECT_FALSE(t.ok());
+    EXPECT_TRUE(t.error.contains(QStringLiteral("CP99999")));
+}
+
+}  // namespace
+}  // namespace meridial

@@ -35,7 +35,10 @@ std::optional<int> ParseWhole(std::string_view text, int base) {
 std::optional<int> ParseDecimal(std::string_view text) { return ParseWhole(Trim(text), 10); }
 
 std::string NotAnIntegerMessage(std::string_view text) {
-    return "'" + std::string(text) + "' is not a valid integer value";
+    std::string message(1, '\'');
+    message.append(text);
+    message.append("' is not a valid integer value");
+    return message;
 }
 
 int ParseProfileInt(std::string_view text, int defaultValue) {

@@ -1,0 +1,268 @@
+#include "sign/SignDecoder.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <utility>
+
+#include "link/SignFrame.h"
+
+namespace meridial::sign {
+namespace {
+
+constexpr std::size_t kClockFrameLength = 21;
+constexpr std::size_t kZoneFrameLength = 26;
+constexpr std::size_t kResetFrameLength = 11;
+constexpr std::size_t kHeaderLength = 10;
+const std::string kSync = "<ID";
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsHex(char c) { return IsDigit(c) || (c >= 'A' && c <= 'F'); }
+
+std::string Hex2(std::uint8_t b) {
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%02X", b);
+    return text;
+}
+
+// Reads a packed-BCD byte, noting a fault when either nibble is not a decimal digit or the value
+// lies outside its range.
+int Bcd(std::uint8_t b, const char* field, int low, int high, std::vector<std::string>& faults) {
+    if ((b >> 4) > 9 || (b & 0x0F) > 9) {
+        faults.push_back(std::string(field) + " " + Hex2(b) + " is not packed BCD");
+        return 0;
+    }
+    const int value = (b >> 4) * 10 + (b & 0x0F);
+    if (value < low || value > high)
+        faults.push_back(std::string(field) + " " + std::to_string(value) + " out of range");
+    return value;
+}
+
+MomentContent Moment(const std::string& p, std::size_t at, const char* row,
+                     std::vector<std::string>& faults) {
+    const std::string name = row;
+    auto u8 = [&](std::size_t i) { return static_cast<std::uint8_t>(p[at + i]); };
+    MomentContent m;
+    m.hour = Bcd(u8(0), (name + " hour").c_str(), 0, 23, faults);
+    m.day = Bcd(u8(1), (name + " day").c_str(), 0, 31, faults);
+    m.month = Bcd(u8(2), (name + " month").c_str(), 0, 12, faults);
+    m.year = Bcd(u8(3), (name + " year").c_str(), 0, 99, faults);
+    return m;
+}
+
+void DecodeClock(DecodedFrame& f, const std::string& p) {
+    auto u8 = [&](std::size_t i) { return static_cast<std::uint8_t>(p[i]); };
+    ClockContent& c = f.clock;
+    c.second = Bcd(u8(0), "second", 0, 59, f.faults);
+    c.minute = Bcd(u8(1), "minute", 0, 59, f.faults);
+    c.hour = Bcd(u8(2), "hour", 0, 23, f.faults);
+    c.day = Bcd(u8(3), "day", 1, 31, f.faults);
+    c.month = Bcd(u8(4), "month", 1, 12, f.faults);
+    c.weekday = u8(5);
+    if (c.weekday < 1 || c.weekday > 7)
+        f.faults.push_back("weekday " + std::to_string(c.weekday) + " out of range");
+    c.year = 2000 + Bcd(u8(6), "year", 0, 99, f.faults);
+}
+
+void DecodeZone(DecodedFrame& f, const std::string& p) {
+    auto u8 = [&](std::size_t i) { return static_cast<std::uint8_t>(p[i]); };
+    ZoneContent& z = f.zone;
+    z.start = Moment(p, 0, "dst start", f.faults);
+    z.end = Moment(p, 4, "dst end", f.faults);
+    if (u8(8) > 1) f.faults.push_back("offset sign " + Hex2(u8(8)) + " is neither 0 nor 1");
+    z.east = u8(8) == 1;
+    const std::uint8_t formats = u8(9);
+    if ((formats & ~0x71) != 0 || (formats & 0x60) == 0x60)
+        f.faults.push_back("format byte " + Hex2(formats) + " has unknown bits");
+    z.twelveHour = (formats & 0x01) != 0;
+    z.numericDate = (formats & 0x10) != 0;
+    z.dateOrder = (formats >> 5) & 0x03;
+    z.offsetHours = Bcd(u8(10), "offset hours", 0, 14, f.faults);
+    z.offsetMinutes = Bcd(u8(11), "offset minutes", 0, 59, f.faults);
+}
+
+}  // namespace
+
+const char* KindName(FrameKind kind) {
+    switch (kind) {
+        case FrameKind::Clock:
+            return "clock";
+        case FrameKind::Zone:
+            return "zone";
+        case FrameKind::Message:
+            return "message";
+        case FrameKind::Reset:
+            return "reset";
+        case FrameKind::Invalid:
+            break;
+    }
+    return "invalid";
+}
+
+void SignDecoder::Feed(std::uint8_t byte, long long timeMs) {
+    m_buffer.push_back({byte, timeMs});
+    Process(false);
+}
+
+void SignDecoder::Flush(long long nowMs) {
+    if (m_buffer.empty() || nowMs - m_buffer.back().timeMs < kIdleFlushMs) return;
+    Process(true);
+}
+
+std::optional<long long> SignDecoder::FlushDueAt() const {
+    if (m_buffer.empty()) return std::nullopt;
+    return m_buffer.back().timeMs + kIdleFlushMs;
+}
+
+std::vector<DecodedFrame> SignDecoder::TakeFrames() { return std::exchange(m_frames, {}); }
+
+void SignDecoder::Process(bool idle) {
+    while (!m_buffer.empty()) {
+        SkipNoise(idle);
+        if (m_buffer.empty()) return;
+        const bool startsFrame = m_buffer.size() >= kSync.size() && m_buffer[0].byte == '<' &&
+                                 m_buffer[1].byte == 'I' && m_buffer[2].byte == 'D';
+        if (!startsFrame) {
+            // Only a possible start of "<ID" is left; on a quiet line it is noise.
+            if (idle) Reject(m_buffer.size(), "noise outside any frame");
+            return;
+        }
+        if (!TryComplete(idle)) return;
+    }
+}
+
+void SignDecoder::SkipNoise(bool idle) {
+    std::size_t i = 0;
+    const std::size_t n = m_buffer.size();
+    for (; i < n; ++i) {
+        std::size_t k = 0;
+        while (k < kSync.size() && i + k < n && m_buffer[i + k].byte == kSync[k]) ++k;
+        if (k == kSync.size() || i + k == n) break;  // a sync, or a sync that may be coming
+    }
+    // Noise is reported in one piece: when a frame starts after it, or when the line is quiet.
+    const bool noSyncYet = i == n;
+    if (i > 0 && (!noSyncYet || idle || n > kMaxFrameBytes)) Reject(i, "noise outside any frame");
+}
+
+void SignDecoder::Emit(DecodedFrame frame, std::size_t length) {
+    frame.bytes.clear();
+    for (std::size_t i = 0; i < length; ++i) {
+        frame.bytes += static_cast<char>(m_buffer[i].byte);
+        if (i > 0)
+            frame.longestGapMs =
+                std::max(frame.longestGapMs, m_buffer[i].timeMs - m_buffer[i - 1].timeMs);
+    }
+    frame.firstByteMs = m_buffer.front().timeMs;
+    frame.lastByteMs = m_buffer[length - 1].timeMs;
+    if (length >= 11) frame.byte11Ms = m_buffer[10].timeMs;
+    m_buffer.erase(m_buffer.begin(), m_buffer.begin() + static_cast<std::ptrdiff_t>(length));
+    m_frames.push_back(std::move(frame));
+}
+
+void SignDecoder::Reject(std::size_t length, const std::string& fault) {
+    DecodedFrame frame;
+    frame.faults.push_back(fault);
+    Emit(std::move(frame), length);
+}
+
+bool SignDecoder::TryComplete(bool idle) {
+    const std::size_t n = m_buffer.size();
+    std::string b;
+    b.reserve(n);
+    for (const Pending& p : m_buffer) b += static_cast<char>(p.byte);
+
+    // Where decoding resumes after a broken frame: the next "<ID" after this one's start.
+    auto resync = [&](const std::string& fault) {
+        const std::size_t next = b.find(kSync, 1);
+        Reject(next == std::string::npos ? n : next, fault);
+        return true;
+    };
+    auto truncated = [&](std::size_t expected) {
+        if (!idle && n <= kMaxFrameBytes) return false;
+        return resync("truncated: " + std::to_string(n) + " of " + std::to_string(expected) +
+                      " bytes");
+    };
+
+    if (n < 4) return idle ? resync("truncated frame") : false;
+    if (b[3] == '>') {
+        const std::string shape = "<ID><XX><E>";
+        for (std::size_t i = 4; i < std::min(n, kResetFrameLength); ++i) {
+            const bool fits = shape[i] == 'X' ? IsHex(b[i]) : b[i] == shape[i];
+            if (!fits) return resync("malformed reset frame");
+        }
+        if (n < kResetFrameLength) return truncated(kResetFrameLength);
+        DecodedFrame f;
+        f.kind = FrameKind::Reset;
+        f.newId = std::stoi(b.substr(5, 2), nullptr, 16);
+        if (f.newId == 0) f.faults.push_back("new Sign ID 00 is not allowed");
+        Emit(std::move(f), kResetFrameLength);
+        return true;
+    }
+
+    const std::string tag = "<IDdd><";
+    for (std::size_t i = 3; i < std::min(n, tag.size()); ++i) {
+        const bool fits = tag[i] == 'd' ? IsDigit(b[i]) : b[i] == tag[i];
+        if (!fits) return resync("malformed address tag");
+    }
+    if (n < kHeaderLength) return idle ? resync("truncated header") : false;
+    const int signId = (b[3] - '0') * 10 + (b[4] - '0');
+    const std::string command = b.substr(7, 3);
+
+    if (command == "SS>" || command == "ST>") {
+        const bool clock = command == "SS>";
+        const std::size_t length = clock ? kClockFrameLength : kZoneFrameLength;
+        if (n < length) return truncated(length);
+        if (b.compare(length - 3, 3, std::string(kEndMarker)) != 0)
+            return resync("wrong length: no <E> at byte " + std::to_string(length - 2));
+        DecodedFrame f;
+        f.kind = clock ? FrameKind::Clock : FrameKind::Zone;
+        f.signId = signId;
+        const std::string payload = b.substr(kHeaderLength, length - kHeaderLength - 4);
+        const auto sent = static_cast<std::uint8_t>(b[length - 4]);
+        f.checksumOk = sent == XorChecksum(payload);
+        if (!*f.checksumOk)
+            f.faults.push_back("checksum " + Hex2(sent) + ", expected " + Hex2(XorChecksum(payload)));
+        clock ? DecodeClock(f, payload) : DecodeZone(f, payload);
+        Emit(std::move(f), length);
+        return true;
+    }
+
+    const bool message = b[7] == 'F' && b[8] >= 'A' && b[8] <= 'E' && b[9] == '>';
+    if (!message) return resync("unknown command \"" + command + "\"");
+    // The body may hold any text, "<E>" included: the frame ends at the first "<E>" whose
+    // preceding byte is the checksum of everything between.
+    std::size_t firstEnd = std::string::npos;
+    for (std::size_t p = b.find(kEndMarker, kHeaderLength + 1); p != std::string::npos;
+         p = b.find(kEndMarker, p + 1)) {
+        if (firstEnd == std::string::npos) firstEnd = p;
+        const std::string body = b.substr(kHeaderLength, p - 1 - kHeaderLength);
+        if (XorChecksum(body) == static_cast<std::uint8_t>(b[p - 1])) {
+            DecodedFrame f;
+            f.kind = FrameKind::Message;
+            f.signId = signId;
+            f.checksumOk = true;
+            f.message = {b[8], body};
+            Emit(std::move(f), p + 3);
+            return true;
+        }
+    }
+    if (!idle && n <= kMaxFrameBytes) return false;
+    // No valid end. A frame that started inside is decoded on its own; otherwise the message is
+    // reported with its bad checksum, or as cut off.
+    const std::size_t inner = b.find(kSync, 1);
+    if (inner != std::string::npos && (firstEnd == std::string::npos || inner < firstEnd))
+        return resync("message frame interrupted");
+    if (firstEnd == std::string::npos)
+        return resync(n > kMaxFrameBytes ? "message frame too long" : "message frame without <E>");
+    DecodedFrame f;
+    f.kind = FrameKind::Message;
+    f.signId = signId;
+    f.checksumOk = false;
+    f.message = {b[8], b.substr(kHeaderLength, firstEnd - 1 - kHeaderLength)};
+    const std::string& body = f.message.body;
+    f.faults.push_back("checksum " + Hex2(static_cast<std::uint8_t>(b[firstEnd - 1])) +
+                       ", expected " + Hex2(XorChecksum(body)));
+    Emit(std::move(f), firstEnd + 3);
+    return true;
+}
+
+}  // namespace meridial::sign

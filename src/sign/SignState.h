@@ -1,0 +1,42 @@
+#pragma once
+
+#include <array>
+#include <chrono>
+#include <optional>
+#include <string>
+
+#include "sign/SignDecoder.h"
+
+namespace meridial::sign {
+
+// What the virtual sign remembers from the frames it accepted, and what its three lines show.
+//
+// Display rules:
+//   time line: local time = the UTC clock it was given, running on, plus the zone offset, plus
+//              one hour while daylight time is in force (both DST rows set; between start and
+//              end, or outside end..start when the end comes first in the year, as in the south);
+//              "HH:MM:SS" in 24-hour form, "h:MM:SS AM|PM" in 12-hour form.
+//   date line: the local date in the chosen order joined by "-"; in the "ALPHABET" style the
+//              month is written as three letters and the weekday is put in front ("MON MAR-01-10").
+//   info line: the message body, bytes outside printable ASCII written as \xNN.
+class SignState {
+public:
+    // Frames with faults change nothing.
+    void Apply(const DecodedFrame& frame, long long nowMs);
+
+    std::array<std::string, 3> Display(long long nowMs) const;
+
+    std::optional<std::chrono::sys_seconds> UtcNow(long long nowMs) const;
+    bool DaylightInForce(std::chrono::sys_seconds utc) const;
+
+private:
+    std::optional<std::chrono::sys_seconds> m_clockUtc;
+    long long m_clockSetAtMs = 0;
+    std::optional<ZoneContent> m_zone;
+    std::string m_message;
+};
+
+// Printable form of sign bytes for a terminal or a log.
+std::string Printable(const std::string& bytes);
+
+}  // namespace meridial::sign

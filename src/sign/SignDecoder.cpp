@@ -147,9 +147,10 @@ void SignDecoder::Emit(DecodedFrame frame, std::size_t length) {
     frame.bytes.clear();
     for (std::size_t i = 0; i < length; ++i) {
         frame.bytes += static_cast<char>(m_buffer[i].byte);
-        if (i > 0)
-            frame.longestGapMs =
-                std::max(frame.longestGapMs, m_buffer[i].timeMs - m_buffer[i - 1].timeMs);
+        if (i == 0) continue;
+        const long long gap = m_buffer[i].timeMs - m_buffer[i - 1].timeMs;
+        frame.longestGapMs = std::max(frame.longestGapMs, gap);
+        frame.shortestGapMs = i == 1 ? gap : std::min(frame.shortestGapMs, gap);
     }
     frame.firstByteMs = m_buffer.front().timeMs;
     frame.lastByteMs = m_buffer[length - 1].timeMs;
@@ -170,10 +171,16 @@ bool SignDecoder::TryComplete(bool idle) {
     b.reserve(n);
     for (const Pending& p : m_buffer) b += static_cast<char>(p.byte);
 
-    // Where decoding resumes after a broken frame: the next "<ID" after this one's start.
+    // Where decoding resumes after a broken frame: the next "<ID" after this one's start, or
+    // the beginning of one still arriving.
+    auto nextSync = [&](std::size_t from) {
+        for (std::size_t i = from; i < n; ++i)
+            if (b.compare(i, kSync.size(), kSync, 0, std::min(kSync.size(), n - i)) == 0) return i;
+        return n;
+    };
     auto resync = [&](const std::string& fault) {
-        const std::size_t next = b.find(kSync, 1);
-        Reject(next == std::string::npos ? n : next, fault);
+        const std::size_t full = b.find(kSync, 1);
+        Reject(full != std::string::npos ? full : idle ? n : nextSync(1), fault);
         return true;
     };
     auto truncated = [&](std::size_t expected) {
@@ -210,6 +217,11 @@ bool SignDecoder::TryComplete(bool idle) {
     if (command == "SS>" || command == "ST>") {
         const bool clock = command == "SS>";
         const std::size_t length = clock ? kClockFrameLength : kZoneFrameLength;
+        // Payload bytes are packed BCD and never start "<ID": a frame starting inside this one
+        // means bytes were lost.
+        const std::size_t inner = b.find(kSync, kHeaderLength);
+        if (inner != std::string::npos && inner < length - 3)
+            return resync("wrong length: a new frame starts at byte " + std::to_string(inner + 1));
         if (n < length) return truncated(length);
         if (b.compare(length - 3, 3, std::string(kEndMarker)) != 0)
             return resync("wrong length: no <E> at byte " + std::to_string(length - 2));

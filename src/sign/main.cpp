@@ -224,9 +224,11 @@ std::string JsonLine(const DecodedFrame& f, const std::string& fields) {
     faults += "]";
     char text[256];
     std::snprintf(text, sizeof text,
-                  "\"firstByteMs\":%lld,\"lastByteMs\":%lld,\"byte11Ms\":%s,\"longestGapMs\":%lld,",
+                  "\"firstByteMs\":%lld,\"lastByteMs\":%lld,\"byte11Ms\":%s,\"longestGapMs\":%lld,"
+                  "\"shortestGapMs\":%lld,",
                   f.firstByteMs, f.lastByteMs,
-                  f.byte11Ms ? std::to_string(*f.byte11Ms).c_str() : "null", f.longestGapMs);
+                  f.byte11Ms ? std::to_string(*f.byte11Ms).c_str() : "null", f.longestGapMs,
+                  f.shortestGapMs);
     return "{\"kind\":\"" + std::string(KindName(f.kind)) + "\",\"signId\":" +
            (f.signId >= 0 ? std::to_string(f.signId) : "null") + ",\"hex\":\"" +
            HexBytes(f.bytes) + "\"," + text + "\"checksumOk\":" +

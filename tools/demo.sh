@@ -1,9 +1,32 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and shows one Transfer: the three frames of a sample message.
+# Installs what is missing, builds, starts the virtual sign, points COM1 at it through a
+# temporary settings file and runs one Transfer of a sample message; prints what the sign
+# decoded and the outcome, then stops the sign.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/install-deps.sh
 build=${BUILD_DIR:-build-demo}
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DMERIDIAL_BUILD_TESTS=OFF >/dev/null
 cmake --build "$build" -j"$(nproc)" >/dev/null
-"$build/src/cli/meridial-cli" transfer --dry-run --id 1 --message "HELLO from Meridial"
+
+work=$(mktemp -d)
+sign_pid=""
+cleanup() {
+  [ -n "$sign_pid" ] && kill "$sign_pid" 2>/dev/null && wait "$sign_pid" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+"$build/src/sign/meridial-sign" --link "$work/sign" > "$work/sign.out" &
+sign_pid=$!
+for _ in $(seq 50); do [ -e "$work/sign" ] && break; sleep 0.1; done
+printf '[Sign]\ncomport=1\n[Ports]\nCOM1=%s\n' "$work/sign" > "$work/meridial.INI"
+export MERIDIAL_SETTINGS="$work/meridial.INI"
+echo "Virtual sign on $(head -n1 "$work/sign.out"), mapped to COM1 in $MERIDIAL_SETTINGS"
+
+status=0
+"$build/src/cli/meridial-cli" transfer --id 0 --message "Welcome to Meridial" || status=$?
+sleep 0.3
+echo "--- what the virtual sign received ---"
+tail -n +2 "$work/sign.out"
+exit $status

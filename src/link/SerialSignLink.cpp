@@ -30,7 +30,14 @@ SerialSignLink::~SerialSignLink() { ClosePort(); }
 
 OpenResult SerialSignLink::OpenPort(int portNumber, int baudRate) {
     const int number = ClampPortNumber(portNumber);
-    const QString device = m_resolver ? m_resolver(number) : DefaultDeviceForPort(number);
+    QString device = m_resolver ? m_resolver(number) : DefaultDeviceForPort(number);
+#ifndef Q_OS_WIN
+    // The lock that keeps other programs off the port is named after the device; open the real
+    // device behind a link (/dev/serial/by-id/..., a symlink in the settings) so that every
+    // program takes the same lock.
+    const QString canonical = QFileInfo(device).canonicalFilePath();
+    if (!canonical.isEmpty()) device = canonical;
+#endif
     auto fail = [&](OpenFailure failure, const QString& why) {
         return OpenResult{failure, QStringLiteral("%1: %2").arg(device, why).toStdString()};
     };

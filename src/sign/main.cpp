@@ -151,6 +151,10 @@ std::string Moment(const MomentContent& m) {
     return text;
 }
 
+char OffsetSign(const ZoneContent& z) {
+    return z.east || (z.offsetHours == 0 && z.offsetMinutes == 0) ? '+' : '-';
+}
+
 // One line for the terminal, and the decoded fields for the log.
 void Describe(const DecodedFrame& f, std::string& line, std::string& fields) {
     char text[256];
@@ -174,7 +178,7 @@ void Describe(const DecodedFrame& f, std::string& line, std::string& fields) {
                           "zone    id=%02d dst-start=%s dst-end=%s offset=%c%02d:%02d time=%s "
                           "date=%s order=%s",
                           f.signId, Moment(z.start).c_str(), Moment(z.end).c_str(),
-                          z.east ? '+' : '-', z.offsetHours, z.offsetMinutes,
+                          OffsetSign(z), z.offsetHours, z.offsetMinutes,
                           z.twelveHour ? "12h" : "24h", z.numericDate ? "number" : "alphabet",
                           kOrders[z.dateOrder]);
             line = text;
@@ -182,7 +186,7 @@ void Describe(const DecodedFrame& f, std::string& line, std::string& fields) {
                           "{\"dstStart\":%s,\"dstEnd\":%s,\"offset\":\"%c%02d:%02d\","
                           "\"timeFormat\":\"%s\",\"dateStyle\":\"%s\",\"dateOrder\":\"%s\"}",
                           JsonString(Moment(z.start)).c_str(), JsonString(Moment(z.end)).c_str(),
-                          z.east ? '+' : '-', z.offsetHours, z.offsetMinutes,
+                          OffsetSign(z), z.offsetHours, z.offsetMinutes,
                           z.twelveHour ? "12" : "24", z.numericDate ? "number" : "alphabet",
                           kOrders[z.dateOrder]);
             fields = text;

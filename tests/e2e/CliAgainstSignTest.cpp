@@ -1,0 +1,225 @@
+// meridial-cli against meridial-sign over a real pseudo-terminal.
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QJsonArray>
+#include <QSerialPort>
+#include <QThread>
+#include <QTimer>
+
+#include "support/VirtualSign.h"
+
+namespace meridial {
+namespace {
+
+using testing::CliRun;
+using testing::RunCli;
+using testing::VirtualSign;
+
+const QStringList kFixed{
+    QStringLiteral("--id"),        QStringLiteral("7"),          QStringLiteral("--date"),
+    QStringLiteral("2010-03-01"),  QStringLiteral("--time"),     QStringLiteral("05:30:15"),
+    QStringLiteral("--bias"),      QStringLiteral("-480"),       QStringLiteral("--no-dst"),
+    QStringLiteral("--zone"),      QStringLiteral("16"),         QStringLiteral("--dst-start"),
+    QStringLiteral("2010-03-28:2"), QStringLiteral("--dst-end"), QStringLiteral("2010-10-31:3")};
+
+QStringList Transfer(const QString& port, const QString& message = QStringLiteral("HELLO")) {
+    return QStringList{QStringLiteral("transfer"), QStringLiteral("--port"), port,
+                       QStringLiteral("--message"), message} +
+           kFixed;
+}
+
+class CliAgainstSign : public ::testing::Test {
+protected:
+    static void RequireSign(const VirtualSign& sign) {
+        ASSERT_TRUE(sign.ok()) << "meridial-sign did not start";
+    }
+};
+
+TEST_F(CliAgainstSign, FramesArriveByteExactAndPaced) {
+    VirtualSign sign;
+    RequireSign(sign);
+    const CliRun dry = RunCli(Transfer(QStringLiteral("COM1")) << QStringLiteral("--dry-run"));
+    ASSERT_EQ(dry.exitCode, 0) << dry.err.constData();
+    const QList<QByteArray> expected = dry.out.trimmed().split('\n');
+    ASSERT_EQ(expected.size(), 3);
+
+    const CliRun run = RunCli(Transfer(sign.LinkPath()));
+    EXPECT_EQ(run.exitCode, 0) << run.err.constData();
+    EXPECT_EQ(run.out.trimmed(), QByteArray("Transmission OK."));
+    const auto frames = sign.Frames(3);
+    ASSERT_EQ(frames.size(), 3);
+    const char* kinds[] = {"clock", "zone", "message"};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(frames[i][QStringLiteral("kind")].toString(), QLatin1String(kinds[i]));
+        EXPECT_EQ(frames[i][QStringLiteral("hex")].toString().toLatin1(), expected[i]);
+        EXPECT_TRUE(frames[i][QStringLiteral("faults")].toArray().isEmpty());
+        // Lower bounds only; a few milliseconds are allowed for the reader being scheduled late.
+        const double headerPause = frames[i][QStringLiteral("byte11Ms")].toDouble() -
+                                   frames[i][QStringLiteral("firstByteMs")].toDouble();
+        EXPECT_GE(headerPause, 97) << kinds[i];
+    }
+    for (int i = 1; i < 3; ++i) {
+        const double gap = frames[i][QStringLiteral("firstByteMs")].toDouble() -
+                           frames[i - 1][QStringLiteral("lastByteMs")].toDouble();
+        EXPECT_GE(gap, 297) << "before " << kinds[i];
+    }
+    EXPECT_GE(frames[2][QStringLiteral("shortestGapMs")].toDouble(), 14);
+    EXPECT_EQ(frames[0][QStringLiteral("decoded")].toObject()[QStringLiteral("utc")].toString(),
+              QStringLiteral("2010-02-28T21:30:15Z"));
+}
+
+struct ReplyCase {
+    const char* mode;
+    int exitCode;
+    qint64 atLeastMs;  // the read time-outs a missing reply costs
+};
+
+class ReplyModes : public ::testing::TestWithParam<ReplyCase> {};
+
+TEST_P(ReplyModes, OnlyAckSucceeds) {
+    const ReplyCase& c = GetParam();
+    VirtualSign sign({QStringLiteral("--reply"), QString::fromLatin1(c.mode)});
+    ASSERT_TRUE(sign.ok());
+    const CliRun run = RunCli(Transfer(sign.LinkPath()));
+    EXPECT_EQ(run.exitCode, c.exitCode) << run.err.constData();
+    EXPECT_GE(run.elapsedMs, c.atLeastMs);
+    if (c.exitCode == 1) {
+        EXPECT_TRUE(run.err.contains("Transmission Error.")) << run.err.constData();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sign, ReplyModes,
+    ::testing::Values(ReplyCase{"ack", 0, 0}, ReplyCase{"split", 0, 400},
+                      ReplyCase{"nak", 1, 0}, ReplyCase{"garbage", 1, 0},
+                      ReplyCase{"partial", 1, 1100}, ReplyCase{"silent", 1, 3300}),
+    [](const auto& info) { return std::string(info.param.mode); });
+
+TEST_F(CliAgainstSign, SignAnswersOnlyItsOwnId) {
+    VirtualSign sign({QStringLiteral("--id"), QStringLiteral("3")});
+    RequireSign(sign);
+    EXPECT_EQ(RunCli(Transfer(sign.LinkPath())).exitCode, 1);  // addressed to 7
+}
+
+TEST_F(CliAgainstSign, PortHeldByAnotherProgramSendsNothing) {
+    VirtualSign sign;
+    RequireSign(sign);
+    QSerialPort holder(sign.Device());
+    ASSERT_TRUE(holder.open(QIODevice::ReadWrite));
+    const CliRun run = RunCli(Transfer(sign.LinkPath()));
+    EXPECT_EQ(run.exitCode, 3);
+    EXPECT_TRUE(run.err.contains("Open Com Error")) << run.err.constData();
+    holder.close();
+    QThread::msleep(200);
+    EXPECT_TRUE(sign.Frames(0, 0).isEmpty());
+}
+
+TEST_F(CliAgainstSign, MissingDeviceAndBadValues) {
+    const CliRun missing = RunCli(Transfer(QStringLiteral("/dev/nonexistent-sign")));
+    EXPECT_EQ(missing.exitCode, 3);
+    EXPECT_TRUE(missing.err.contains("no such device")) << missing.err.constData();
+
+    const CliRun badId = RunCli({QStringLiteral("transfer"), QStringLiteral("--id"), QStringLiteral("100")});
+    EXPECT_EQ(badId.exitCode, 2);
+    EXPECT_TRUE(badId.err.contains("--id")) << badId.err.constData();
+
+    const CliRun badPort = RunCli(Transfer(QStringLiteral("COM9")));
+    EXPECT_EQ(badPort.exitCode, 2);
+}
+
+TEST_F(CliAgainstSign, NothingIsSentForAnEmptyMessageOrABadRow) {
+    VirtualSign sign;
+    RequireSign(sign);
+    const CliRun empty = RunCli(Transfer(sign.LinkPath(), QString()));
+    EXPECT_EQ(empty.exitCode, 2);
+    EXPECT_TRUE(empty.err.contains("No message to transfer!"));
+
+    QStringList badRow = Transfer(sign.LinkPath());
+    badRow << QStringLiteral("--dst-end") << QStringLiteral("2013-02-29:2");
+    const CliRun bad = RunCli(badRow);
+    EXPECT_EQ(bad.exitCode, 4);
+    EXPECT_TRUE(bad.err.contains("Invalid argument to date encode")) << bad.err.constData();
+
+    const CliRun unencodable = RunCli(Transfer(sign.LinkPath(), QStringLiteral("caf\u00e9 \u4f60")));
+    EXPECT_EQ(unencodable.exitCode, 4);
+    EXPECT_TRUE(unencodable.err.contains("U+4F60")) << unencodable.err.constData();
+
+    QThread::msleep(200);
+    EXPECT_TRUE(sign.Frames(0, 0).isEmpty());
+}
+
+TEST_F(CliAgainstSign, MessageFromStandardInputInTheConfiguredCodePage) {
+    VirtualSign sign;
+    RequireSign(sign);
+    QTemporaryDir dir;
+    const QString ini = dir.filePath(QStringLiteral("m.ini"));
+    QFile file(ini);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("[Sign]\ncodepage=936\n");
+    file.close();
+    QStringList args = Transfer(sign.LinkPath());
+    args.removeAt(args.indexOf(QStringLiteral("--message")) + 1);
+    args.removeAt(args.indexOf(QStringLiteral("--message")));
+    args << QStringLiteral("--message-file") << QStringLiteral("-");
+    const CliRun run = RunCli(args, QStringLiteral("\u4f60\u597d\n").toUtf8(),
+                              {{QStringLiteral("MERIDIAL_SETTINGS"), ini}});
+    EXPECT_EQ(run.exitCode, 0) << run.err.constData();
+    const auto frames = sign.Frames(3);
+    ASSERT_EQ(frames.size(), 3);
+    EXPECT_TRUE(frames[2][QStringLiteral("hex")].toString().contains(QStringLiteral("3E C4 E3 BA C3")));
+}
+
+TEST_F(CliAgainstSign, ComNumberMapsThroughTheSettingsFile) {
+    VirtualSign sign;
+    RequireSign(sign);
+    QTemporaryDir dir;
+    const QString ini = dir.filePath(QStringLiteral("m.ini"));
+    QFile file(ini);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QStringLiteral("[Sign]\ncomport=4\n[Ports]\nCOM4=%1\n").arg(sign.LinkPath()).toUtf8());
+    file.close();
+    QStringList args = Transfer(QString());
+    args.removeAt(1);
+    args.removeAt(1);  // no --port: the remembered COM4
+    const CliRun run = RunCli(args, {}, {{QStringLiteral("MERIDIAL_SETTINGS"), ini}});
+    EXPECT_EQ(run.exitCode, 0) << run.err.constData();
+}
+
+TEST_F(CliAgainstSign, ResetIdArrivesAsElevenBytes) {
+    VirtualSign sign;
+    RequireSign(sign);
+    const CliRun run = RunCli({QStringLiteral("reset-id"), QStringLiteral("0A"), QStringLiteral("--port"),
+                               sign.LinkPath()});
+    EXPECT_EQ(run.exitCode, 0) << run.err.constData();
+    const auto frames = sign.Frames(1);
+    ASSERT_EQ(frames.size(), 1);
+    EXPECT_EQ(frames[0][QStringLiteral("kind")].toString(), QStringLiteral("reset"));
+    EXPECT_EQ(frames[0][QStringLiteral("hex")].toString(),
+              QStringLiteral("3C 49 44 3E 3C 30 41 3E 3C 45 3E"));
+}
+
+TEST_F(CliAgainstSign, DeviceVanishingMidTransferEndsWithOneClearError) {
+    auto sign = std::make_unique<VirtualSign>();
+    RequireSign(*sign);
+    QProcess cli;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("MERIDIAL_SETTINGS"), QStringLiteral("/nonexistent/meridial.INI"));
+    cli.setProcessEnvironment(env);
+    cli.start(QStringLiteral(MERIDIAL_CLI_PATH), Transfer(sign->Device()));
+    ASSERT_TRUE(cli.waitForStarted());
+    QThread::msleep(250);  // inside the first frames
+    sign->Kill();
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_TRUE(cli.waitForFinished(8000)) << "the CLI hung after the device went away";
+    EXPECT_LT(clock.elapsed(), 6000);
+    EXPECT_EQ(cli.exitCode(), 1);
+    const QByteArray err = cli.readAllStandardError();
+    EXPECT_TRUE(err.contains("serial line failed")) << err.constData();
+    EXPECT_EQ(err.count("serial line failed"), 1);
+}
+
+}  // namespace
+}  // namespace meridial

@@ -36,9 +36,7 @@ public:
     bool IsOpen() const { return m_port.isOpen(); }
     QString DeviceName() const { return m_device; }
 
-    // Ends every wait at once and makes the rest of the running sequence fall through quickly
-    // (the window is closing). The sequence still closes the port itself.
-    void Abort();
+    void Abort() override;
 
     // Read time-out for one byte.
     static constexpr int kReadTimeoutMs = 1100;

@@ -42,6 +42,10 @@ public:
     // Non-empty once the line has failed during a sequence (the device went away): the reason,
     // for the operator. Reads and writes then return at once.
     virtual std::string LineError() const { return {}; }
+
+    // Ends every wait at once and lets the running sequence fall through to its end, where it
+    // closes the port (the program is closing). Links that do not wait ignore it.
+    virtual void Abort() {}
 };
 
 }  // namespace meridial

@@ -1,0 +1,65 @@
+#include "app/MessageBoxes.h"
+
+#include <QApplication>
+
+namespace meridial {
+namespace {
+
+MessageBoxes* g_installed = nullptr;
+bool g_sequenceRunning = false;
+
+QMessageBox::Icon ToQt(MessageBoxes::Icon icon) {
+    switch (icon) {
+        case MessageBoxes::Icon::Information:
+            return QMessageBox::Information;
+        case MessageBoxes::Icon::Error:
+            return QMessageBox::Critical;
+        case MessageBoxes::Icon::Question:
+            return QMessageBox::Question;
+        case MessageBoxes::Icon::Plain:
+            break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+QMessageBox* MakeBox(QWidget* parent, MessageBoxes::Icon icon, const QString& text,
+                     QMessageBox::StandardButtons buttons) {
+    auto* box = new QMessageBox(ToQt(icon), QApplication::applicationDisplayName(), text, buttons,
+                                parent);
+    box->setObjectName(QStringLiteral("MessageBox"));
+    return box;
+}
+
+}  // namespace
+
+MessageBoxes& MessageBoxes::Current() {
+    static ScreenMessageBoxes screen;
+    return g_installed ? *g_installed : screen;
+}
+
+void MessageBoxes::Install(MessageBoxes* boxes) { g_installed = boxes; }
+void MessageBoxes::SetSequenceRunning(bool running) { g_sequenceRunning = running; }
+bool MessageBoxes::SequenceRunning() { return g_sequenceRunning; }
+
+QMessageBox::StandardButton ScreenMessageBoxes::Ask(QWidget* parent, Icon icon,
+                                                    const QString& text,
+                                                    QMessageBox::StandardButtons buttons) {
+    QMessageBox* box = MakeBox(parent, icon, text, buttons);
+    const auto answer = static_cast<QMessageBox::StandardButton>(box->exec());
+    delete box;
+    return answer;
+}
+
+void ScreenMessageBoxes::Tell(QWidget* parent, Icon icon, const QString& text,
+                              QMessageBox::StandardButton button) {
+    QMessageBox* box = MakeBox(parent, icon, text, button);
+    if (SequenceRunning()) {
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->open();
+        return;
+    }
+    box->exec();
+    delete box;
+}
+
+}  // namespace meridial

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QMessageBox>
+#include <QString>
+
+class QWidget;
+
+namespace meridial {
+
+// Every message box of the program goes through here, so tests can answer and record them
+// instead of blocking on a modal box.
+class MessageBoxes {
+public:
+    enum class Icon { Information, Error, Question, Plain };
+
+    virtual ~MessageBoxes() = default;
+
+    // A modal question; returns the button pressed.
+    virtual QMessageBox::StandardButton Ask(QWidget* parent, Icon icon, const QString& text,
+                                            QMessageBox::StandardButtons buttons) = 0;
+    // A message with one button. While a sequence is running on the line the box does not block
+    // (a nested modal loop would hold the sequence's pauses open); otherwise it is modal.
+    virtual void Tell(QWidget* parent, Icon icon, const QString& text,
+                      QMessageBox::StandardButton button) = 0;
+
+    static MessageBoxes& Current();
+    // Installs another implementation (tests); nullptr restores the real boxes.
+    static void Install(MessageBoxes* boxes);
+
+    // Set while a transfer holds the line.
+    static void SetSequenceRunning(bool running);
+    static bool SequenceRunning();
+};
+
+// The boxes on screen.
+class ScreenMessageBoxes final : public MessageBoxes {
+public:
+    QMessageBox::StandardButton Ask(QWidget* parent, Icon icon, const QString& text,
+                                    QMessageBox::StandardButtons buttons) override;
+    void Tell(QWidget* parent, Icon icon, const QString& text,
+              QMessageBox::StandardButton button) override;
+};
+
+}  // namespace meridial

@@ -1,0 +1,417 @@
+#include "app/TForm1.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDate>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QSlider>
+#include <QStatusBar>
+#include <QTextEdit>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "app/MessageBoxes.h"
+#include "app/TAboutBox.h"
+#include "clock/DateTimeGroup.h"
+#include "clock/PcZone.h"
+#include "link/TSetCom.h"
+#include "message/MessageFrame.h"
+#include "message/TextEncoding.h"
+#include "message/TransferSequence.h"
+#include "service/TSetID.h"
+#include "zone/ZoneGroup.h"
+
+namespace meridial {
+namespace {
+
+QLabel* NamedLabel(const char* name, const QString& text, QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QLatin1String(name));
+    return label;
+}
+
+void CaptionColour(QGroupBox* group, const char* colour) {
+    group->setStyleSheet(QStringLiteral("QGroupBox#%1::title { color: %2; }")
+                             .arg(group->objectName(), QLatin1String(colour)));
+}
+
+}  // namespace
+
+TForm1::TForm1(SignLink& link, QWidget* parent) : QMainWindow(parent), m_link(link) {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Meridial"));
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setPixelSize(11);
+    setFont(font);
+
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+
+    auto* bevel = new QFrame(central);
+    bevel->setObjectName(QStringLiteral("Bevel1"));
+    bevel->setFrameStyle(QFrame::HLine | QFrame::Sunken);
+    layout->addWidget(bevel);
+
+    auto* panel = new QFrame(central);
+    panel->setObjectName(QStringLiteral("Panel1"));
+    panel->setFixedHeight(41);
+    panel->setAutoFillBackground(true);
+    auto* idRow = new QHBoxLayout(panel);
+    auto* idLabel = NamedLabel("Label7", QStringLiteral(" Time Sign ID: "), panel);
+    QFont bold = idLabel->font();
+    bold.setBold(true);
+    idLabel->setFont(bold);
+    m_signId = new QComboBox(panel);
+    m_signId->setObjectName(QStringLiteral("ComboBox1"));
+    idRow->addWidget(idLabel);
+    idRow->addWidget(m_signId);
+    idRow->addStretch();
+    layout->addWidget(panel);
+
+    layout->addWidget(BuildMessageGroup(), 1);
+
+    auto* dateAndTime = new QGroupBox(QStringLiteral(" Date and Time "), central);
+    dateAndTime->setObjectName(QStringLiteral("GroupBox2"));
+    CaptionColour(dateAndTime, "navy");
+    auto* groups = new QHBoxLayout(dateAndTime);
+    m_dateTime = new DateTimeGroup(dateAndTime);
+    const PcZoneState pc = PcZoneStateAt();
+    m_zone = new ZoneGroup(QDate::currentDate().year(), pc.bias, dateAndTime);
+    groups->addWidget(m_dateTime);
+    groups->addWidget(m_zone, 1);
+    layout->addWidget(dateAndTime);
+
+    m_transfer = new QPushButton(QStringLiteral("Transfer"), central);
+    m_transfer->setObjectName(QStringLiteral("Button1"));
+    auto* cancel = new QPushButton(QStringLiteral("Cancel"), central);
+    cancel->setObjectName(QStringLiteral("Button2"));
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(m_transfer);
+    buttons->addWidget(cancel);
+    buttons->addStretch();
+    layout->addLayout(buttons);
+    setCentralWidget(central);
+
+    BuildMenus();
+    BuildStatusBar();
+    connect(m_transfer, &QPushButton::clicked, this, &TForm1::Button1Click);
+    connect(cancel, &QPushButton::clicked, this, &TForm1::Button2Click);
+    FormCreate();
+
+    resize(765, 572);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+    // Enter and Ctrl+F9 are the window's before any control sees them.
+    qApp->installEventFilter(this);
+}
+
+TForm1::~TForm1() { qApp->removeEventFilter(this); }
+
+QWidget* TForm1::BuildMessageGroup() {
+    auto* group = new QGroupBox(QStringLiteral(" Sign Message "), centralWidget());
+    group->setObjectName(QStringLiteral("GroupBox1"));
+    CaptionColour(group, "maroon");
+    m_editor = new QTextEdit(group);
+    m_editor->setObjectName(QStringLiteral("RichEdit1"));
+    m_editor->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    QFont editorFont(QStringLiteral("MingLiU"));
+    editorFont.setStyleHint(QFont::TypeWriter);
+    editorFont.setFixedPitch(true);
+    editorFont.setBold(true);
+    editorFont.setPixelSize(19);
+    m_editor->setFont(editorFont);
+    m_editor->setContextMenuPolicy(Qt::CustomContextMenu);
+
+    m_speed = new QSlider(Qt::Horizontal, group);
+    m_speed->setObjectName(QStringLiteral("TrackBar1"));
+    m_speed->setRange(kSlowestSpeed, kFastestSpeed);
+    m_speed->setPageStep(1);
+    m_speed->setTickInterval(1);
+    m_speed->setTickPosition(QSlider::TicksBelow);
+    m_speed->setValue(kInitialSpeed);
+
+    m_progress = new QProgressBar(this);
+    m_progress->setObjectName(QStringLiteral("ProgressBar1"));
+    m_progress->setRange(0, 100);
+    m_progress->setValue(0);
+
+    auto* layout = new QGridLayout(group);
+    layout->addWidget(NamedLabel("Label1", QStringLiteral("Messages:"), group), 0, 0, 1, 4);
+    layout->addWidget(m_editor, 1, 0, 1, 4);
+    layout->addWidget(NamedLabel("Label13", QStringLiteral("Move Speed:"), group), 2, 0);
+    layout->addWidget(NamedLabel("Label14", QStringLiteral("Slow"), group), 2, 1);
+    layout->addWidget(m_speed, 2, 2);
+    layout->addWidget(NamedLabel("Label15", QStringLiteral("Fast"), group), 2, 3);
+    layout->setColumnStretch(2, 1);
+
+    m_popup = new QMenu(m_editor);
+    m_popup->setObjectName(QStringLiteral("PopupMenu1"));
+    auto addItem = [&](const char* name, const char* text, void (TForm1::*slot)()) {
+        QAction* action = m_popup->addAction(QLatin1String(text));
+        action->setObjectName(QLatin1String(name));
+        connect(action, &QAction::triggered, this, slot);
+    };
+    addItem("Cut1", "Cut", &TForm1::Cut1Click);
+    addItem("Copy1", "Copy", &TForm1::Copy1Click);
+    addItem("Paste1", "Paste", &TForm1::Paste1Click);
+    connect(m_editor, &QTextEdit::customContextMenuRequested, this,
+            [this](const QPoint& at) { m_popup->popup(m_editor->viewport()->mapToGlobal(at)); });
+    connect(m_editor, &QTextEdit::textChanged, this, &TForm1::RichEdit1Change);
+    return group;
+}
+
+void TForm1::BuildMenus() {
+    QMenuBar* bar = menuBar();
+    bar->setObjectName(QStringLiteral("MainMenu1"));
+    QMenu* setCom = bar->addMenu(QIcon(QStringLiteral(":/port.png")),
+                                 QStringLiteral("Set Com") + QString(12, QLatin1Char(' ')));
+    setCom->setObjectName(QStringLiteral("SetCom1"));
+    QAction* setCom2 = setCom->addAction(QStringLiteral("Set Com..."));
+    setCom2->setObjectName(QStringLiteral("SetCom2"));
+    QMenu* help = bar->addMenu(QIcon(QStringLiteral(":/help.png")),
+                               QStringLiteral("Help") + QString(9, QLatin1Char(' ')));
+    help->setObjectName(QStringLiteral("Help1"));
+    QAction* readMe = help->addAction(QStringLiteral("Read Me"));
+    readMe->setObjectName(QStringLiteral("ReadMe1"));
+    QAction* about = help->addAction(QStringLiteral("About..."));
+    about->setObjectName(QStringLiteral("About1"));
+    connect(setCom2, &QAction::triggered, this, &TForm1::SetCom2Click);
+    connect(readMe, &QAction::triggered, this, &TForm1::ReadMe1Click);
+    connect(about, &QAction::triggered, this, &TForm1::About1Click);
+}
+
+void TForm1::BuildStatusBar() {
+    QStatusBar* bar = statusBar();
+    bar->setObjectName(QStringLiteral("StatusBar1"));
+    bar->setSizeGripEnabled(false);
+    m_statusPanel1 = NamedLabel("StatusPanel1", QString(), bar);
+    m_statusPanel1->setFixedWidth(190);
+    m_statusPanel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    m_statusPanel2 = NamedLabel("StatusPanel2", QString(), bar);
+    m_statusPanel2->setFixedWidth(190);
+    m_statusPanel2->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    auto* panel3 = new QWidget(bar);
+    panel3->setObjectName(QStringLiteral("StatusPanel3"));
+    panel3->setFixedWidth(50);
+    // The bar fills the third panel but for 15 pixels at its right.
+    auto* inner = new QHBoxLayout(panel3);
+    inner->setContentsMargins(0, 0, 15, 0);
+    m_progress->setParent(panel3);
+    m_progress->setTextVisible(false);
+    m_progress->setStyleSheet(
+        QStringLiteral("QProgressBar { border: none; } QProgressBar::chunk { background: rgb(0, 0, 255); }"));
+    inner->addWidget(m_progress);
+    bar->addWidget(m_statusPanel1);
+    bar->addWidget(m_statusPanel2);
+    bar->addWidget(panel3);
+}
+
+void TForm1::FormCreate() {
+    m_activeEditor = m_editor;
+    QPalette yellow = findChild<QFrame*>(QStringLiteral("Panel1"))->palette();
+    yellow.setColor(QPalette::Window, QColor(240, 238, 180));
+    findChild<QFrame*>(QStringLiteral("Panel1"))->setPalette(yellow);
+    ResetTypingAttributes();
+    for (int id = 0; id <= 99; ++id) m_signId->addItem(QStringLiteral("%1").arg(id, 2, 10, QLatin1Char('0')));
+    m_signId->setCurrentIndex(0);
+}
+
+void TForm1::SetWindows(TSetCom* setCom, TAboutBox* about, TSetID* setId) {
+    m_setCom = setCom;
+    m_about = about;
+    m_setId = setId;
+}
+
+void TForm1::ResetTypingAttributes() {
+    QTextCharFormat format;
+    format.setForeground(Qt::black);
+    format.setFontWeight(QFont::Bold);
+    format.setFontUnderline(false);
+    m_activeEditor->setCurrentCharFormat(format);
+}
+
+QString TForm1::CodePage() const {
+    return ResolveCodePage(m_setCom ? m_setCom->Settings().CodePage() : QString());
+}
+
+int TForm1::EditorLength() const { return EncodedLength(m_editor->toPlainText(), CodePage()); }
+
+void TForm1::RichEdit1Change() {
+    const int length = EditorLength();
+    m_statusPanel2->setText(QString::number(length));
+    if (IsAtLengthLimit(length))
+        MessageBoxes::Current().Tell(this, MessageBoxes::Icon::Information,
+                                     QStringLiteral(" Max length is 150 chars "),
+                                     QMessageBox::Yes);
+}
+
+bool TForm1::RichEdit1KeyPress(QKeyEvent* event) {
+    const QString text = event->text();
+    if (text.isEmpty() || !text[0].isPrint() || (event->modifiers() & Qt::ControlModifier))
+        return false;
+    ResetTypingAttributes();
+    if (AcceptsTypedCharacter(EditorLength())) return false;
+    MessageBoxes::Current().Tell(this, MessageBoxes::Icon::Information,
+                                 QStringLiteral(" Max length is 150 chars "), QMessageBox::Yes);
+    return true;
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress) return QMainWindow::eventFilter(watched, event);
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (!widget || widget->window() != this) return QMainWindow::eventFilter(watched, event);
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) return true;
+    if (key->key() == Qt::Key_F9 && (key->modifiers() & Qt::ControlModifier) && m_setId) {
+        m_setId->show();
+        m_setId->raise();
+        m_setId->activateWindow();
+    }
+    if (watched == m_editor && RichEdit1KeyPress(key)) return true;
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TForm1::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) FormActivate();
+    QMainWindow::changeEvent(event);
+}
+
+void TForm1::FormActivate() { m_dateTime->SeedClock(); }
+
+void TForm1::Button1Click() {
+    m_statusPanel1->clear();
+    m_transfer->setEnabled(false);
+    MessageBoxes& boxes = MessageBoxes::Current();
+    const QString text = m_editor->toPlainText();
+    if (text.isEmpty()) {
+        boxes.Tell(this, MessageBoxes::Icon::Information,
+                   QStringLiteral(" No message to transfer! "), QMessageBox::Yes);
+        m_transfer->setEnabled(true);
+        return;
+    }
+    const EncodedText encoded = EncodeForSign(text, CodePage());
+    if (!encoded.ok()) {
+        m_transfer->setEnabled(true);
+        boxes.Tell(this, MessageBoxes::Icon::Error, encoded.error, QMessageBox::Yes);
+        return;
+    }
+
+    TransferSteps steps;
+    steps.clockFrame = [this] {
+        return FrameResult{m_dateTime->BuildFrame(m_signId->currentIndex(), PcZoneStateAt()), {}};
+    };
+    steps.zoneFrame = [this] {
+        return m_zone->BuildFrame(m_signId->currentIndex(), m_dateTime->Formats());
+    };
+    steps.messageFrame = [this](const std::string& bytes) {
+        return FrameResult{BuildMessageFrame(m_signId->currentIndex(), m_speed->value(), bytes), {}};
+    };
+    steps.progress = [this](int position, int maximum) {
+        if (position == 0) m_progress->setValue(0);
+        m_progress->setMaximum(maximum);
+        m_progress->setValue(position);
+    };
+
+    // Dialogs that would run a modal loop inside the sequence's waits stay shut meanwhile.
+    SetModalMenusEnabled(false);
+    m_transferRunning = true;
+    MessageBoxes::SetSequenceRunning(true);
+    const int port = m_setCom ? m_setCom->PortNumber() : 1;
+    const TransferOutcome outcome = RunTransfer(m_link, port, encoded.bytes, steps);
+    MessageBoxes::SetSequenceRunning(false);
+    m_transferRunning = false;
+    SetModalMenusEnabled(true);
+    m_progress->setValue(0);
+    m_transfer->setEnabled(true);
+    if (m_closeRequested) {
+        close();
+        return;
+    }
+    Report(outcome);
+}
+
+void TForm1::Report(const TransferOutcome& outcome) {
+    MessageBoxes& boxes = MessageBoxes::Current();
+    switch (outcome.status) {
+        case TransferStatus::Ok:
+            boxes.Tell(this, MessageBoxes::Icon::Information,
+                       QStringLiteral("         Transmission OK.          "), QMessageBox::Yes);
+            break;
+        case TransferStatus::EmptyMessage:
+            boxes.Tell(this, MessageBoxes::Icon::Information,
+                       QStringLiteral(" No message to transfer! "), QMessageBox::Yes);
+            break;
+        case TransferStatus::OpenFailed:
+            boxes.Tell(this, MessageBoxes::Icon::Error, QStringLiteral("Open Com Error"),
+                       QMessageBox::Yes);
+            break;
+        case TransferStatus::BuildFailed:
+            boxes.Tell(this, MessageBoxes::Icon::Error, QString::fromStdString(outcome.message),
+                       QMessageBox::Yes);
+            break;
+        case TransferStatus::NotAcknowledged:
+            m_statusPanel1->setText(QStringLiteral("Sending Date&Time Error"));
+            boxes.Tell(this, MessageBoxes::Icon::Error,
+                       QStringLiteral("        Transmission Error.       "), QMessageBox::Yes);
+            break;
+    }
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    if (m_transferRunning) {
+        // The sequence is inside one of its waits; let it end and close the port first.
+        m_closeRequested = true;
+        m_link.Abort();
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
+    if (event->isAccepted()) {
+        // Closing the main window ends the program, its hidden dialogs too.
+        if (m_setId) m_setId->close();
+        QApplication::quit();
+    }
+}
+
+void TForm1::SetModalMenusEnabled(bool enabled) {
+    for (const char* name : {"SetCom2", "About1"})
+        if (auto* action = findChild<QAction*>(QLatin1String(name))) action->setEnabled(enabled);
+}
+
+void TForm1::Button2Click() { close(); }
+
+void TForm1::SetCom2Click() {
+    if (m_setCom) m_setCom->exec();
+}
+
+void TForm1::About1Click() {
+    if (m_about) m_about->exec();
+}
+
+void TForm1::ReadMe1Click() {
+    const QString name = QStringLiteral("meridialmanual.txt");
+    QString path = QDir(QCoreApplication::applicationDirPath()).filePath(name);
+    if (!QFileInfo::exists(path))
+        path = QDir(QCoreApplication::applicationDirPath())
+                   .filePath(QStringLiteral("../share/doc/meridial/") + name);
+    // A missing file or no program to show it: nothing to report.
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QDir::cleanPath(path)));
+}
+
+void TForm1::Cut1Click() { m_editor->cut(); }
+void TForm1::Copy1Click() { m_editor->copy(); }
+void TForm1::Paste1Click() { m_editor->paste(); }
+
+}  // namespace meridial

@@ -1,0 +1,86 @@
+#pragma once
+
+#include <QMainWindow>
+
+#include "link/SignLink.h"
+
+class QComboBox;
+class QLabel;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+class QSlider;
+class QTextEdit;
+
+namespace meridial {
+
+class DateTimeGroup;
+class TAboutBox;
+class TSetCom;
+class TSetID;
+class ZoneGroup;
+
+// The main window: the message, the sign's clock and zone, and "Transfer". It reads its controls
+// and hands them to the core; the sequence itself is the core's.
+class TForm1 final : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TForm1(SignLink& link, QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // The other windows, created after this one.
+    void SetWindows(TSetCom* setCom, TAboutBox* about, TSetID* setId);
+
+    bool TransferRunning() const { return m_transferRunning; }
+
+public slots:
+    void Button1Click();
+    void Button2Click();
+    void RichEdit1Change();
+    void SetCom2Click();
+    void About1Click();
+    void ReadMe1Click();
+    void Cut1Click();
+    void Copy1Click();
+    void Paste1Click();
+    void FormActivate();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void FormCreate();
+    QWidget* BuildMessageGroup();
+    void BuildMenus();
+    void BuildStatusBar();
+    bool RichEdit1KeyPress(QKeyEvent* event);
+    void ResetTypingAttributes();
+    int EditorLength() const;
+    QString CodePage() const;
+    void Report(const struct TransferOutcome& outcome);
+    void SetModalMenusEnabled(bool enabled);
+
+    SignLink& m_link;
+    TSetCom* m_setCom = nullptr;
+    TAboutBox* m_about = nullptr;
+    TSetID* m_setId = nullptr;
+
+    QComboBox* m_signId;
+    QTextEdit* m_editor;
+    QTextEdit* m_activeEditor;
+    QSlider* m_speed;
+    DateTimeGroup* m_dateTime;
+    ZoneGroup* m_zone;
+    QPushButton* m_transfer;
+    QLabel* m_statusPanel1;
+    QLabel* m_statusPanel2;
+    QProgressBar* m_progress;
+    QMenu* m_popup;
+
+    bool m_transferRunning = false;
+    bool m_closeRequested = false;
+};
+
+}  // namespace meridial

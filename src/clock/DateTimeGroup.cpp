@@ -1,0 +1,130 @@
+#include "clock/DateTimeGroup.h"
+
+#include <QCalendarWidget>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLocale>
+#include <QTimer>
+
+#include "app/MessageBoxes.h"
+#include "clock/TimeField.h"
+#include "clock/TimeFieldRules.h"
+
+namespace meridial {
+namespace {
+
+QComboBox* List(QWidget* parent, const char* name, const QStringList& items) {
+    auto* list = new QComboBox(parent);
+    list->setObjectName(QLatin1String(name));
+    list->addItems(items);
+    list->setCurrentIndex(0);
+    return list;
+}
+
+QLabel* Label(QWidget* parent, const char* name, const char* text) {
+    auto* label = new QLabel(QLatin1String(text), parent);
+    label->setObjectName(QLatin1String(name));
+    return label;
+}
+
+}  // namespace
+
+DateTimeGroup::DateTimeGroup(QWidget* parent)
+    : QGroupBox(QStringLiteral(" Local Date and Time "), parent) {
+    setObjectName(QStringLiteral("GroupBox3"));
+
+    m_date = new QDateEdit(QDate::currentDate(), this);
+    m_date->setObjectName(QStringLiteral("DateTimePicker1"));
+    m_date->setDisplayFormat(QLocale::system().dateFormat(QLocale::ShortFormat));
+    m_date->setCalendarPopup(true);
+    // The drop-down calendar shows week numbers, sized so they fit beside the days.
+    QCalendarWidget* calendar = m_date->calendarWidget();
+    calendar->setObjectName(QStringLiteral("MonthCalendar"));
+    calendar->setVerticalHeaderFormat(QCalendarWidget::ISOWeekNumbers);
+    calendar->setGridVisible(false);
+    calendar->setMinimumWidth(calendar->sizeHint().width() + 24);
+
+    m_time = new TimeField(this);
+    m_time->setObjectName(QStringLiteral("MaskEdit1"));
+
+    m_timeFormat = List(this, "ComboBox2", {QStringLiteral("24 Hour"), QStringLiteral("12 Hour")});
+    m_dateStyle = List(this, "ComboBox3", {QStringLiteral("ALPHABET"), QStringLiteral("NUMBER")});
+    m_dateOrder = List(this, "ComboBox4", {QStringLiteral("MM-DD-YY"), QStringLiteral("YY-MM-DD"),
+                                           QStringLiteral("DD-MM-YY")});
+
+    m_timer = new QTimer(this);
+    m_timer->setObjectName(QStringLiteral("Timer1"));
+    m_timer->setInterval(1000);
+
+    auto* grid = new QGridLayout(this);
+    grid->addWidget(Label(this, "Label2", "Date:"), 0, 0);
+    grid->addWidget(m_date, 0, 1);
+    grid->addWidget(Label(this, "Label3", "Time:"), 1, 0);
+    grid->addWidget(m_time, 1, 1);
+    grid->addWidget(Label(this, "Label5", "Time Format:"), 2, 0);
+    grid->addWidget(m_timeFormat, 2, 1);
+    grid->addWidget(Label(this, "Label6", "Date Format:"), 3, 0);
+    grid->addWidget(m_dateStyle, 3, 1);
+    grid->addWidget(m_dateOrder, 4, 1);
+    grid->setRowStretch(5, 1);
+
+    connect(m_timer, &QTimer::timeout, this, &DateTimeGroup::Timer1Timer);
+    connect(m_time, &TimeField::keyReleased, this, &DateTimeGroup::MaskEdit1KeyUp);
+    connect(m_time, &TimeField::mousePressed, this, &DateTimeGroup::MaskEdit1MouseDown);
+    connect(m_time, &TimeField::mouseReleased, this, &DateTimeGroup::MaskEdit1MouseUp);
+    connect(m_time, &TimeField::leftIncomplete, this, [this](int) {
+        MessageBoxes::Current().Tell(this, MessageBoxes::Icon::Error,
+                                     QStringLiteral("Invalid input value.  Use escape key to "
+                                                    "abandon changes"),
+                                     QMessageBox::Ok);
+    });
+}
+
+void DateTimeGroup::SeedClock(const QTime& now) {
+    m_time->SetFieldText(
+        QString::fromStdString(TimeFieldText(now.hour(), now.minute(), now.second())));
+    if (!m_timer->isActive()) m_timer->start();
+}
+
+void DateTimeGroup::Timer1Timer() {
+    const auto next = TickTimeField(m_time->text().toStdString());
+    if (!next) return;
+    m_time->SetFieldText(QString::fromStdString(*next));
+    // The caret goes back to where the operator last clicked in the field.
+    m_time->setCursorPosition(m_savedSelectionStart);
+    if (m_savedSelectionLength > 0)
+        m_time->setSelection(m_savedSelectionStart, m_savedSelectionLength);
+}
+
+void DateTimeGroup::MaskEdit1KeyUp() {
+    const QString corrected =
+        QString::fromStdString(ApplyEntryRules(m_time->text().toStdString()));
+    if (corrected == m_time->text()) return;
+    const int caret = m_time->cursorPosition();
+    m_time->SetFieldText(corrected);
+    m_time->setCursorPosition(caret);
+}
+
+void DateTimeGroup::MaskEdit1MouseDown() {
+    m_savedSelectionStart = m_time->hasSelectedText() ? m_time->selectionStart()
+                                                      : m_time->cursorPosition();
+}
+
+void DateTimeGroup::MaskEdit1MouseUp() {
+    m_savedSelectionLength = static_cast<int>(m_time->selectedText().size());
+}
+
+std::string DateTimeGroup::BuildFrame(int signId, const PcZoneState& zone) const {
+    const QDate d = m_date->date();
+    return BuildClockFrame(signId, {d.year(), d.month(), d.day()}, m_time->text().toStdString(),
+                           zone);
+}
+
+DisplayFormats DateTimeGroup::Formats() const {
+    return {m_timeFormat->currentIndex(), m_dateStyle->currentIndex(),
+            m_dateOrder->currentIndex()};
+}
+
+}  // namespace meridial

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QGroupBox>
+#include <QTime>
+#include <string>
+
+#include "clock/ClockFrame.h"
+#include "zone/ZoneFrame.h"
+
+class QComboBox;
+class QDateEdit;
+class QTimer;
+
+namespace meridial {
+
+class TimeField;
+
+// " Local Date and Time ": the date picker, the running clock the operator can correct, and the
+// sign's clock and date formats.
+class DateTimeGroup final : public QGroupBox {
+    Q_OBJECT
+public:
+    explicit DateTimeGroup(QWidget* parent = nullptr);
+
+    // Writes the PC's time of day into the field and starts the clock.
+    void SeedClock(const QTime& now = QTime::currentTime());
+
+    // The date-and-time frame from the picked date, the time field and the PC's zone state.
+    std::string BuildFrame(int signId, const PcZoneState& zone) const;
+    DisplayFormats Formats() const;
+
+public slots:
+    void Timer1Timer();
+    void MaskEdit1KeyUp();
+    void MaskEdit1MouseDown();
+    void MaskEdit1MouseUp();
+
+private:
+    QDateEdit* m_date;
+    TimeField* m_time;
+    QComboBox* m_timeFormat;
+    QComboBox* m_dateStyle;
+    QComboBox* m_dateOrder;
+    QTimer* m_timer;
+    int m_savedSelectionStart = 0;
+    int m_savedSelectionLength = 0;
+};
+
+}  // namespace meridial

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace meridial {
+
+// The time field always holds 8 characters "hh:nn:ss"; a position without a digit is a blank.
+inline constexpr std::size_t kTimeFieldLength = 8;
+inline constexpr std::string_view kBlankTimeField = "  :  :  ";
+
+// Formats a time of day as the field shows it: "09:05:03".
+std::string TimeFieldText(int hour, int minute, int second);
+
+// The field one second later, or nullopt when it holds no valid time (it is then left alone).
+// Parts that no carry reaches keep their text, so a leading-blank hour stays as typed.
+std::optional<std::string> TickTimeField(std::string_view text);
+
+// After every key release: the tens of hours at most 2, the tens of minutes and of seconds at
+// most 5, and an hour of 2x at most 23.
+std::string ApplyEntryRules(std::string text);
+
+// Positions (0-based) of the required digits that are still blank; the first hour digit is
+// optional.
+std::optional<std::size_t> FirstMissingDigit(std::string_view text);
+
+}  // namespace meridial

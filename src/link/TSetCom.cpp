@@ -1,0 +1,98 @@
+#include "link/TSetCom.h"
+
+#include <QComboBox>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "app/MessageBoxes.h"
+
+namespace meridial {
+
+bool DiscardTypingFilter::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const QString text = key->text();
+        if (!text.isEmpty() && text[0].isPrint()) return true;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+TSetCom::TSetCom(PortSettings settings, QWidget* parent)
+    : QDialog(parent), m_settings(std::move(settings)) {
+    setObjectName(QStringLiteral("SetCom"));
+    setWindowTitle(QStringLiteral("SetCom"));
+    resize(307, 231);
+
+    auto* image = new QLabel(this);
+    image->setObjectName(QStringLiteral("Image1"));
+    image->setPixmap(QPixmap(QStringLiteral(":/port.png")));
+    auto* label = new QLabel(QStringLiteral("COM Port:"), this);
+    QFont bold = label->font();
+    bold.setBold(true);
+    label->setFont(bold);
+    m_list = new QComboBox(this);
+    m_list->setObjectName(QStringLiteral("ComboBox1"));
+    m_list->installEventFilter(new DiscardTypingFilter(m_list));
+    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    ok->setObjectName(QStringLiteral("OK"));
+    ok->setDefault(true);
+    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    cancel->setObjectName(QStringLiteral("Button1"));
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(image);
+    auto* portColumn = new QVBoxLayout;
+    portColumn->addWidget(label);
+    portColumn->addWidget(m_list);
+    portColumn->addStretch();
+    top->addLayout(portColumn, 1);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top, 1);
+    layout->addLayout(buttons);
+
+    connect(ok, &QPushButton::clicked, this, &TSetCom::OKClick);
+    connect(cancel, &QPushButton::clicked, this, &TSetCom::Button1Click);
+    FormCreate();
+}
+
+void TSetCom::FormCreate() {
+    for (int i = 1; i <= 8; ++i) m_list->addItem(QStringLiteral("COM%1").arg(i));
+    m_portNumber = m_settings.ReadPortNumber();
+    m_list->setCurrentIndex(m_portNumber >= 1 && m_portNumber <= 8 ? m_portNumber - 1 : -1);
+}
+
+void TSetCom::showEvent(QShowEvent* event) {
+    // Each item names the device behind it, which on this platform is not obvious from "COMn".
+    for (int i = 0; i < m_list->count(); ++i) {
+        const QString device = m_settings.DeviceForPort(i + 1);
+        m_list->setItemData(i,
+                            QStringLiteral("%1 (%2)").arg(device, QFileInfo::exists(device)
+                                                                      ? QStringLiteral("present")
+                                                                      : QStringLiteral("missing")),
+                            Qt::ToolTipRole);
+    }
+    findChild<QPushButton*>(QStringLiteral("OK"))->setFocus();
+    QDialog::showEvent(event);
+}
+
+void TSetCom::OKClick() {
+    m_portNumber = m_list->currentIndex() + 1;
+    if (const auto error = m_settings.WritePortNumber(m_portNumber)) {
+        // The dialog stays open so the operator can choose again or cancel.
+        MessageBoxes::Current().Tell(this, MessageBoxes::Icon::Error, *error, QMessageBox::Ok);
+        return;
+    }
+    accept();
+}
+
+void TSetCom::Button1Click() { reject(); }
+
+}  // namespace meridial

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QGroupBox>
+#include <QSpinBox>
+
+#include "zone/ZoneFrame.h"
+
+class QComboBox;
+
+namespace meridial {
+
+// An hour field 0..23 that, like the operator expects of a numeric field, takes what is typed
+// and settles it on leaving: a number outside the range goes to the nearer bound, anything that
+// is not a number to 0.
+class HourSpinBox final : public QSpinBox {
+    Q_OBJECT
+public:
+    explicit HourSpinBox(QWidget* parent = nullptr);
+
+protected:
+    QValidator::State validate(QString& input, int& pos) const override;
+    void fixup(QString& input) const override;
+};
+
+// "  Set Time Zone and Daylight Saving Time  ": the sign's zone and the two DST moments.
+class ZoneGroup final : public QGroupBox {
+    Q_OBJECT
+public:
+    // The year lists select the current year when it is one of theirs; the zone list the row of
+    // the PC's bias.
+    ZoneGroup(int currentYear, int pcBias, QWidget* parent = nullptr);
+
+    FrameResult BuildFrame(int signId, const DisplayFormats& formats) const;
+
+public slots:
+    void ComboBox12Change();
+    void ComboBox15Change();
+    void ComboBox17Change();
+
+private:
+    struct Row {
+        QComboBox* year;
+        QComboBox* month;
+        QComboBox* day;
+        HourSpinBox* hour;
+    };
+    void RefillDayList(const Row& row);
+    static DstTransition Read(const Row& row);
+
+    QComboBox* m_zone;
+    Row m_start;
+    Row m_end;
+};
+
+}  // namespace meridial

@@ -114,6 +114,19 @@ TEST_F(MainWindow, OpensWithItsInitialValues) {
     EXPECT_EQ(setId->findChild<QComboBox*>(QStringLiteral("ComboBox1"))->itemText(9), QStringLiteral("0A"));
 }
 
+TEST(MainWindowZone, PreselectedFromThePcsZone) {
+    RecordingMessageBoxes boxes;
+    FakeSignLink link;
+    const QByteArray old = qgetenv("TZ");
+    for (auto [tz, row] : {std::pair{"Asia/Kathmandu", 24}, {"Asia/Shanghai", 28}, {"UTC", 15},
+                           {"<-0230>2:30", 15}, {"America/New_York", 8}}) {
+        qputenv("TZ", tz);
+        TForm1 form(link);
+        EXPECT_EQ(form.findChild<QComboBox*>(QStringLiteral("ComboBox12"))->currentIndex(), row) << tz;
+    }
+    qputenv("TZ", old);
+}
+
 TEST_F(MainWindow, EnterIsDiscardedEverywhereInTheWindow) {
     Editor()->setFocus();
     QTest::keyClicks(Editor(), QStringLiteral("AB"));

@@ -1,0 +1,238 @@
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QDateEdit>
+#include <QFocusEvent>
+#include <QLineEdit>
+#include <QSpinBox>
+#include <QTest>
+#include <QTimer>
+
+#include "clock/DateTimeGroup.h"
+#include "clock/ClockFrame.h"
+#include "link/SignFrame.h"
+#include "support/RecordingMessageBoxes.h"
+#include "zone/ZoneGroup.h"
+#include "zone/ZoneTable.h"
+
+namespace meridial {
+namespace {
+
+using testing::RecordingMessageBoxes;
+
+void Pick(QComboBox* list, int index) {
+    list->setCurrentIndex(index);
+    emit list->activated(index);
+}
+
+class ClockGroup : public ::testing::Test {
+protected:
+    void SetUp() override { group.show(); }
+    QLineEdit* Time() { return group.findChild<QLineEdit*>(QStringLiteral("MaskEdit1")); }
+    RecordingMessageBoxes boxes;
+    DateTimeGroup group;
+};
+
+TEST_F(ClockGroup, BlankAndStoppedUntilSeeded) {
+    EXPECT_EQ(Time()->text(), QStringLiteral("  :  :  "));
+    EXPECT_FALSE(group.findChild<QTimer*>(QStringLiteral("Timer1"))->isActive());
+    group.SeedClock(QTime(9, 5, 3));
+    EXPECT_EQ(Time()->text(), QStringLiteral("09:05:03"));
+    EXPECT_TRUE(group.findChild<QTimer*>(QStringLiteral("Timer1"))->isActive());
+    group.Timer1Timer();
+    EXPECT_EQ(Time()->text(), QStringLiteral("09:05:04"));
+}
+
+TEST_F(ClockGroup, TypedDigitsFollowTheEntryRules) {
+    group.SeedClock(QTime(10, 0, 0));
+    Time()->setFocus();
+    Time()->setCursorPosition(0);
+    QTest::keyClick(Time(), Qt::Key_9);
+    EXPECT_EQ(Time()->text(), QStringLiteral("20:00:00"));
+    Time()->setCursorPosition(0);
+    QTest::keyClicks(Time(), QStringLiteral("27"));
+    EXPECT_EQ(Time()->text(), QStringLiteral("23:00:00"));
+    QTest::keyClick(Time(), Qt::Key_8);  // the caret stepped over the colon
+    EXPECT_EQ(Time()->text(), QStringLiteral("23:50:00"));
+    Time()->setCursorPosition(6);
+    QTest::keyClick(Time(), Qt::Key_A);
+    QTest::keyClick(Time(), Qt::Key_7);
+    EXPECT_EQ(Time()->text(), QStringLiteral("23:50:50"));
+}
+
+TEST_F(ClockGroup, TickLeavesAnIncompleteFieldAndRestoresTheClickedSelection) {
+    group.SeedClock(QTime(12, 34, 8));
+    Time()->setCursorPosition(4);
+    QTest::keyClick(Time(), Qt::Key_Backspace);  // blanks the first minute digit
+    EXPECT_EQ(Time()->text(), QStringLiteral("12: 4:08"));
+    group.Timer1Timer();
+    EXPECT_EQ(Time()->text(), QStringLiteral("12: 4:08"));
+
+    group.SeedClock(QTime(12, 34, 8));
+    QTest::mousePress(Time(), Qt::LeftButton, {}, QPoint(2, Time()->height() / 2));
+    Time()->setSelection(3, 2);
+    QTest::mouseRelease(Time(), Qt::LeftButton, {}, QPoint(2, Time()->height() / 2));
+    Time()->setCursorPosition(7);
+    group.Timer1Timer();
+    EXPECT_EQ(Time()->text(), QStringLiteral("12:34:09"));
+    EXPECT_EQ(Time()->selectionStart(), 0);
+}
+
+TEST_F(ClockGroup, EscapeAbandonsTheChanges) {
+    group.SeedClock(QTime(8, 0, 0));
+    Time()->setFocus();
+    QApplication::setActiveWindow(&group);
+    const QString entry = Time()->text();
+    Time()->setCursorPosition(0);
+    QTest::keyClicks(Time(), QStringLiteral("11"));
+    QTest::keyClick(Time(), Qt::Key_Escape);
+    EXPECT_EQ(Time()->text(), entry);
+}
+
+TEST_F(ClockGroup, LeavingWithABlankRequiredDigitIsReported) {
+    group.SeedClock(QTime(8, 0, 0));
+    Time()->setFocus();
+    QApplication::setActiveWindow(&group);
+    Time()->setCursorPosition(7);
+    QTest::keyClick(Time(), Qt::Key_Backspace);
+    QFocusEvent leave(QEvent::FocusOut, Qt::TabFocusReason);
+    QApplication::sendEvent(Time(), &leave);
+    EXPECT_EQ(boxes.Texts(),
+              QStringList{QStringLiteral("Invalid input value.  Use escape key to abandon changes")});
+    EXPECT_EQ(Time()->cursorPosition(), 6);  // the first digit missing
+    QApplication::sendEvent(Time(), &leave);  // unchanged since: one report per leaving
+    EXPECT_EQ(boxes.boxes.size(), 2);
+}
+
+TEST_F(ClockGroup, FrameReadsThePickerAndTheField) {
+    group.findChild<QDateEdit*>(QStringLiteral("DateTimePicker1"))->setDate(QDate(2010, 3, 1));
+    group.SeedClock(QTime(5, 30, 15));
+    const std::string frame = group.BuildFrame(1, {-480, false});
+    EXPECT_EQ(HexBytes(frame.substr(10, 8)), "15 30 21 28 02 02 10 3C");
+    group.findChild<QComboBox*>(QStringLiteral("ComboBox2"))->setCurrentIndex(1);
+    group.findChild<QComboBox*>(QStringLiteral("ComboBox4"))->setCurrentIndex(2);
+    const DisplayFormats f = group.Formats();
+    EXPECT_EQ(DisplayFormatByte(f), 0x41);
+}
+
+class ZoneGroupTest : public ::testing::Test {
+protected:
+    template <typename T = QComboBox>
+    T* Child(const char* name) { return group->findChild<T*>(QLatin1String(name)); }
+    void Make(int year = 2012, int bias = 0) {
+        group = std::make_unique<ZoneGroup>(year, bias);
+        group->show();
+    }
+    QStringList Items(const char* name) {
+        QStringList items;
+        for (int i = 0; i < Child(name)->count(); ++i) items << Child(name)->itemText(i);
+        return items;
+    }
+    RecordingMessageBoxes boxes;
+    std::unique_ptr<ZoneGroup> group;
+};
+
+TEST_F(ZoneGroupTest, PreselectsTheRowOfTheBias) {
+    for (auto [bias, row] : {std::pair{-345, 24}, {-480, 28}, {0, 15}, {150, 15}}) {
+        Make(2026, bias);
+        EXPECT_EQ(Child("ComboBox12")->currentIndex(), row) << bias;
+    }
+    EXPECT_EQ(Child("ComboBox20")->currentText(), QStringLiteral("2026"));
+    EXPECT_EQ(Child("ComboBox20")->currentIndex(), 26);
+}
+
+TEST_F(ZoneGroupTest, PickingAZoneSetsItsHintAndNothingElse) {
+    Make();
+    Pick(Child("ComboBox15"), 3);
+    Child("ComboBox16")->setCurrentIndex(10);
+    Child<QSpinBox>("CSpinEdit1")->setValue(4);
+    Pick(Child("ComboBox12"), 37);
+    EXPECT_EQ(Child("ComboBox12")->toolTip(), QStringLiteral("(UTC+12:45)  Chatham Islands"));
+    EXPECT_EQ(Child("ComboBox15")->currentIndex(), 3);
+    EXPECT_EQ(Child("ComboBox16")->currentIndex(), 10);
+    EXPECT_EQ(Child<QSpinBox>("CSpinEdit1")->value(), 4);
+}
+
+TEST_F(ZoneGroupTest, DayListFollowsTheMonthPicked) {
+    Make(2012);
+    Pick(Child("ComboBox15"), 2);
+    EXPECT_EQ(Items("ComboBox16").size(), 30);  // "" and 1..29
+    EXPECT_EQ(Items("ComboBox16").last(), QStringLiteral("29"));
+    EXPECT_EQ(Child("ComboBox16")->currentIndex(), 0);
+
+    Child("ComboBox16")->setCurrentIndex(29);
+    Child("ComboBox20")->setCurrentIndex(13);  // 2013: picking a year does not refill
+    EXPECT_EQ(Items("ComboBox16").last(), QStringLiteral("29"));
+    EXPECT_EQ(Child("ComboBox16")->currentIndex(), 29);
+    Pick(Child("ComboBox15"), 2);
+    EXPECT_EQ(Items("ComboBox16").size(), 29);
+    EXPECT_EQ(Child("ComboBox16")->currentIndex(), -1);
+
+    Pick(Child("ComboBox15"), 0);
+    EXPECT_EQ(Items("ComboBox16").size(), 31);
+    EXPECT_EQ(Items("ComboBox18").size(), 32);  // the other row is untouched
+
+    Child("ComboBox18")->setCurrentIndex(15);
+    Pick(Child("ComboBox17"), 11);
+    EXPECT_EQ(Child("ComboBox18")->currentIndex(), 15);
+}
+
+TEST_F(ZoneGroupTest, MonthWithoutAYearReportsAndEmptiesTheDayList) {
+    Make(2150);
+    EXPECT_EQ(Child("ComboBox20")->currentIndex(), -1);
+    Pick(Child("ComboBox15"), 5);
+    EXPECT_EQ(boxes.Texts(), QStringList{QStringLiteral("'' is not a valid integer value")});
+    EXPECT_EQ(Child("ComboBox16")->count(), 0);
+    const FrameResult r = group->BuildFrame(0, {});
+    EXPECT_EQ(r.error, "'' is not a valid integer value");
+}
+
+TEST_F(ZoneGroupTest, HourFieldsSettleOnTheNearerBound) {
+    Make();
+    auto* hour = Child<QSpinBox>("CSpinEdit1");
+    auto typeAndLeave = [&](const QString& text) {
+        hour->setFocus();
+        hour->selectAll();
+        QTest::keyClick(hour, Qt::Key_Delete);
+        QTest::keyClicks(hour, text);
+        QFocusEvent leave(QEvent::FocusOut, Qt::TabFocusReason);
+        QApplication::sendEvent(hour, &leave);
+    };
+    typeAndLeave(QStringLiteral("30"));
+    EXPECT_EQ(hour->value(), 23);
+    typeAndLeave(QStringLiteral("7"));
+    EXPECT_EQ(hour->value(), 7);
+    typeAndLeave(QString());
+    EXPECT_EQ(hour->value(), 0);
+    EXPECT_EQ(hour->text(), QStringLiteral("0"));
+}
+
+TEST_F(ZoneGroupTest, TabOrderRunsThroughTheRowsThenTheYears) {
+    Make();
+    const char* order[] = {"ComboBox12", "ComboBox15", "ComboBox16", "CSpinEdit1", "ComboBox17",
+                           "ComboBox18", "CSpinEdit2", "ComboBox20", "ComboBox21"};
+    for (std::size_t i = 1; i < std::size(order); ++i) {
+        QWidget* from = group->findChild<QWidget*>(QLatin1String(order[i - 1]));
+        QWidget* next = from->nextInFocusChain();
+        while (next && next->focusProxy()) next = next->nextInFocusChain();
+        while (next && next->parentWidget() != group.get() && next != group.get())
+            next = next->nextInFocusChain();  // skip a spin box's inner line edit
+        EXPECT_EQ(next ? next->objectName() : QString(), QLatin1String(order[i])) << order[i - 1];
+    }
+}
+
+TEST_F(ZoneGroupTest, FrameReadsTheControls) {
+    Make(2010, -60);
+    Pick(Child("ComboBox15"), 3);
+    Child("ComboBox16")->setCurrentIndex(28);
+    Child<QSpinBox>("CSpinEdit1")->setValue(2);
+    Pick(Child("ComboBox17"), 10);
+    Child("ComboBox18")->setCurrentIndex(31);
+    Child<QSpinBox>("CSpinEdit2")->setValue(3);
+    const FrameResult r = group->BuildFrame(1, {0, 0, 2});
+    ASSERT_TRUE(r.ok()) << r.error;
+    EXPECT_EQ(HexBytes(r.frame.substr(10, 13)), "01 28 03 10 02 31 10 10 01 40 01 00 49");
+}
+
+}  // namespace
+}  // namespace meridial

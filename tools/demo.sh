@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, starts the virtual sign, points COM1 at it through a
-# temporary settings file and runs one Transfer of a sample message; prints what the sign
-# decoded and the outcome, then stops the sign.
+# Installs what is missing, builds, starts the virtual sign and points COM1 at it through a
+# temporary settings file. With a display it opens the program's window on that sign (press
+# "Transfer", then close the window); without one it runs one Transfer of a sample message from
+# the command line. Then it prints what the sign decoded and stops it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/install-deps.sh
@@ -25,7 +26,12 @@ export MERIDIAL_SETTINGS="$work/meridial.INI"
 echo "Virtual sign on $(head -n1 "$work/sign.out"), mapped to COM1 in $MERIDIAL_SETTINGS"
 
 status=0
-"$build/src/cli/meridial-cli" transfer --id 0 --message "Welcome to Meridial" || status=$?
+if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1 && [ -z "${MERIDIAL_DEMO_CLI:-}" ]; then
+  echo "Opening the window: type a message, press \"Transfer\", then close the window."
+  "$build/src/app/meridial" || status=$?
+else
+  "$build/src/cli/meridial-cli" transfer --id 0 --message "Welcome to Meridial" || status=$?
+fi
 sleep 0.3
 echo "--- what the virtual sign received ---"
 tail -n +2 "$work/sign.out"

@@ -37,7 +37,7 @@ meridial-cli transfer [options]    date and time, time zone, message; reads the 
   --bias MINUTES                   PC zone bias (UTC = local + bias); default: the PC's
   --dst | --no-dst                 daylight time in force now; default: the PC's
   --zone ROW                       0..39; default: the zone of the bias (see 'zones')
-  --dst-start SPEC, --dst-end SPEC SPEC is YYYY (an empty row of that year) or YYYY-MM-DD:H
+  --dst-start ROW, --dst-end ROW   ROW is YYYY (an empty row of that year) or YYYY-MM-DD:H
                                    (H 0..23); default: an empty row of the current year
   --time-format 24|12              default 24
   --date-style alphabet|number     default alphabet

@@ -35,6 +35,14 @@ protected:
     static void RequireSign(const VirtualSign& sign) {
         ASSERT_TRUE(sign.ok()) << "meridial-sign did not start";
     }
+    QString WriteSettings(const QByteArray& content) {
+        const QString path = dir.filePath(QStringLiteral("m.ini"));
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(content);
+        return path;
+    }
+    QTemporaryDir dir;
 };
 
 TEST_F(CliAgainstSign, FramesArriveByteExactAndPaced) {
@@ -153,12 +161,7 @@ TEST_F(CliAgainstSign, NothingIsSentForAnEmptyMessageOrABadRow) {
 TEST_F(CliAgainstSign, MessageFromStandardInputInTheConfiguredCodePage) {
     VirtualSign sign;
     RequireSign(sign);
-    QTemporaryDir dir;
-    const QString ini = dir.filePath(QStringLiteral("m.ini"));
-    QFile file(ini);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("[Sign]\ncodepage=936\n");
-    file.close();
+    const QString ini = WriteSettings("[Sign]\ncodepage=936\n");
     QStringList args = Transfer(sign.LinkPath());
     args.removeAt(args.indexOf(QStringLiteral("--message")) + 1);
     args.removeAt(args.indexOf(QStringLiteral("--message")));
@@ -174,12 +177,8 @@ TEST_F(CliAgainstSign, MessageFromStandardInputInTheConfiguredCodePage) {
 TEST_F(CliAgainstSign, ComNumberMapsThroughTheSettingsFile) {
     VirtualSign sign;
     RequireSign(sign);
-    QTemporaryDir dir;
-    const QString ini = dir.filePath(QStringLiteral("m.ini"));
-    QFile file(ini);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(QStringLiteral("[Sign]\ncomport=4\n[Ports]\nCOM4=%1\n").arg(sign.LinkPath()).toUtf8());
-    file.close();
+    const QString ini =
+        WriteSettings(QStringLiteral("[Sign]\ncomport=4\n[Ports]\nCOM4=%1\n").arg(sign.LinkPath()).toUtf8());
     QStringList args = Transfer(QString());
     args.removeAt(1);
     args.removeAt(1);  // no --port: the remembered COM4

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QCalendarWidget>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QFocusEvent>
@@ -102,6 +103,14 @@ TEST_F(ClockGroup, LeavingWithABlankRequiredDigitIsReported) {
     EXPECT_EQ(Time()->cursorPosition(), 6);  // the first digit missing
     QApplication::sendEvent(Time(), &leave);  // unchanged since: one report per leaving
     EXPECT_EQ(boxes.boxes.size(), 2);
+}
+
+TEST_F(ClockGroup, CalendarShowsWeekNumbersInFull) {
+    auto* picker = group.findChild<QDateEdit*>(QStringLiteral("DateTimePicker1"));
+    EXPECT_TRUE(picker->calendarPopup());
+    QCalendarWidget* calendar = picker->calendarWidget();
+    EXPECT_EQ(calendar->verticalHeaderFormat(), QCalendarWidget::ISOWeekNumbers);
+    EXPECT_GE(calendar->minimumWidth(), calendar->sizeHint().width());
 }
 
 TEST_F(ClockGroup, FrameReadsThePickerAndTheField) {

@@ -4,6 +4,8 @@
 #include <QComboBox>
 #include <QDate>
 #include <QLabel>
+#include <QLineEdit>
+#include <QTimer>
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
@@ -125,6 +127,19 @@ TEST(MainWindowZone, PreselectedFromThePcsZone) {
         EXPECT_EQ(form.findChild<QComboBox*>(QStringLiteral("ComboBox12"))->currentIndex(), row) << tz;
     }
     qputenv("TZ", old);
+}
+
+TEST_F(MainWindow, EveryActivationReseedsTheClockFromThePc) {
+    auto* time = Child<QLineEdit>("MaskEdit1");
+    time->setText(QStringLiteral("01:02:03"));
+    QApplication::setActiveWindow(setCom.get());
+    QApplication::setActiveWindow(form.get());
+    ASSERT_TRUE(form->isActiveWindow());
+    const QTime shown = QTime::fromString(time->text(), QStringLiteral("HH:mm:ss"));
+    ASSERT_TRUE(shown.isValid()) << time->text().toStdString();
+    const int apart = std::abs(shown.secsTo(QTime::currentTime()));
+    EXPECT_TRUE(apart <= 2 || apart >= 86400 - 2) << apart;  // also just around midnight
+    EXPECT_TRUE(form->findChild<QTimer*>(QStringLiteral("Timer1"))->isActive());
 }
 
 TEST_F(MainWindow, EnterIsDiscardedEverywhereInTheWindow) {

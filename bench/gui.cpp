@@ -31,7 +31,8 @@ namespace {
 double CpuMs() {
     rusage u{};
     ::getrusage(RUSAGE_SELF, &u);
-    return (u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1e3 + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e3;
+    return (u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1e3 +
+           (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e3;
 }
 
 long RssKb() {
@@ -45,10 +46,13 @@ long RssKb() {
 // Records the outcome instead of waiting for someone to press "Yes".
 class SilentBoxes final : public MessageBoxes {
 public:
-    QMessageBox::StandardButton Ask(QWidget*, Icon, const QString&, QMessageBox::StandardButtons) override {
+    QMessageBox::StandardButton Ask(QWidget*, Icon, const QString&,
+                                    QMessageBox::StandardButtons) override {
         return QMessageBox::Yes;
     }
-    void Tell(QWidget*, Icon, const QString& text, QMessageBox::StandardButton) override { last = text; }
+    void Tell(QWidget*, Icon, const QString& text, QMessageBox::StandardButton) override {
+        last = text;
+    }
     QString last;
 };
 
@@ -80,11 +84,11 @@ void MeasureTransfer(TForm1& form, const QString& reply, SilentBoxes& boxes) {
     const double cpu = CpuMs() - cpu0;
     const qint64 ms = wall.elapsed();
     probe.stop();
-    std::printf("transfer to a %-6s sign: %6lld ms, longest event-loop stall %3lld ms (target < 30),"
-                " cpu %.2f %% of wall (target < 5 %%) -> %s\n",
-                reply.toLatin1().constData(), static_cast<long long>(ms),
-                static_cast<long long>(longest), 100.0 * cpu / static_cast<double>(ms),
-                boxes.last.trimmed().toLatin1().constData());
+    std::printf(
+        "transfer to a %-6s sign: %6lld ms, longest event-loop stall %3lld ms (target < 30),"
+        " cpu %.2f %% of wall (target < 5 %%) -> %s\n",
+        reply.toLatin1().constData(), static_cast<long long>(ms), static_cast<long long>(longest),
+        100.0 * cpu / static_cast<double>(ms), boxes.last.trimmed().toLatin1().constData());
 }
 
 }  // namespace
@@ -125,8 +129,9 @@ int main(int argc, char* argv[]) {
     QTimer::singleShot(idleSeconds * 1000, &app, &QApplication::quit);
     QApplication::exec();
     const double share = 100.0 * (CpuMs() - cpu0) / static_cast<double>(idle.elapsed());
-    std::printf("idle window with the clock running, %d s: cpu %.3f %% of one core (target < 0.5)\n",
-                idleSeconds, share);
+    std::printf(
+        "idle window with the clock running, %d s: cpu %.3f %% of one core (target < 0.5)\n",
+        idleSeconds, share);
     MessageBoxes::Install(nullptr);
     return 0;
 }

@@ -50,9 +50,11 @@ double PauseFloorMs(std::size_t messageFrameBytes) {
 double FloorMs(std::size_t messageFrameBytes) {
     constexpr std::size_t kClockBytes = 21, kZoneBytes = 26, kReplyBytes = 3;
     const double pauses = 3.0 * meridial::kHeaderPauseMs + 2.0 * meridial::kFramePauseMs;
-    const double spacing = static_cast<double>(messageFrameBytes) * meridial::kMessageByteIntervalMs;
-    const double line = static_cast<double>(kClockBytes + kZoneBytes + messageFrameBytes + kReplyBytes) *
-                        kByteLineMs;
+    const double spacing =
+        static_cast<double>(messageFrameBytes) * meridial::kMessageByteIntervalMs;
+    const double line =
+        static_cast<double>(kClockBytes + kZoneBytes + messageFrameBytes + kReplyBytes) *
+        kByteLineMs;
     return pauses + spacing + line;
 }
 
@@ -82,12 +84,13 @@ int main(int argc, char** argv) {
         double worstRatio = 0, worstPauseRatio = 0, worstCpu = 0;
         for (int run = 1; run <= runs; ++run) {
             const auto start = Clock::now();
-            const pid_t cli = Spawn({MERIDIAL_CLI_PATH, "transfer", "--port", link, "--message", message},
-                                  devNull);
+            const pid_t cli = Spawn(
+                {MERIDIAL_CLI_PATH, "transfer", "--port", link, "--message", message}, devNull);
             int status = 0;
             rusage usage{};
             ::wait4(cli, &status, 0, &usage);
-            const double wall = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+            const double wall =
+                std::chrono::duration<double, std::milli>(Clock::now() - start).count();
             const double cpu = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
                                (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
             const bool ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
@@ -98,12 +101,14 @@ int main(int argc, char** argv) {
             worstPauseRatio = std::max(worstPauseRatio, wall / pauseFloor);
             worstCpu = std::max(worstCpu, 100.0 * cpu / wall);
         }
-        std::printf("%-8d worst: ratio %.3f to the full floor (target <= 1.03), %.3f to the pauses "
-                    "alone, cpu %.2f %% (target <= 2 %%)\n",
-                    length, worstRatio, worstPauseRatio, worstCpu);
+        std::printf(
+            "%-8d worst: ratio %.3f to the full floor (target <= 1.03), %.3f to the pauses "
+            "alone, cpu %.2f %% (target <= 2 %%)\n",
+            length, worstRatio, worstPauseRatio, worstCpu);
     }
-    std::printf("A pseudo-terminal has no line time, so wall times fall under the full floor; the\n"
-                "ratio to the pauses alone is the program's own overhead (process start included).\n");
+    std::printf(
+        "A pseudo-terminal has no line time, so wall times fall under the full floor; the\n"
+        "ratio to the pauses alone is the program's own overhead (process start included).\n");
     ::kill(sign, SIGTERM);
     ::waitpid(sign, nullptr, 0);
     return 0;

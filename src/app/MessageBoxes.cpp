@@ -24,8 +24,8 @@ QMessageBox::Icon ToQt(MessageBoxes::Icon icon) {
 
 QMessageBox* MakeBox(QWidget* parent, MessageBoxes::Icon icon, const QString& text,
                      QMessageBox::StandardButtons buttons) {
-    auto* box = new QMessageBox(ToQt(icon), QApplication::applicationDisplayName(), text, buttons,
-                                parent);
+    auto* box =
+        new QMessageBox(ToQt(icon), QApplication::applicationDisplayName(), text, buttons, parent);
     box->setObjectName(QStringLiteral("MessageBox"));
     return box;
 }
@@ -41,8 +41,7 @@ void MessageBoxes::Install(MessageBoxes* boxes) { g_installed = boxes; }
 void MessageBoxes::SetSequenceRunning(bool running) { g_sequenceRunning = running; }
 bool MessageBoxes::SequenceRunning() { return g_sequenceRunning; }
 
-QMessageBox::StandardButton ScreenMessageBoxes::Ask(QWidget* parent, Icon icon,
-                                                    const QString& text,
+QMessageBox::StandardButton ScreenMessageBoxes::Ask(QWidget* parent, Icon icon, const QString& text,
                                                     QMessageBox::StandardButtons buttons) {
     QMessageBox* box = MakeBox(parent, icon, text, buttons);
     const auto answer = static_cast<QMessageBox::StandardButton>(box->exec());

@@ -21,7 +21,8 @@ TAboutBox::TAboutBox(QWidget* parent)
     icon->setPixmap(QPixmap(QStringLiteral(":/meridial.png")));
     auto* version = new QLabel(panel);
     version->setObjectName(QStringLiteral("Version"));
-    version->setText(QStringLiteral("Version 4.0 \n For Meridial Module. \n3 lines (Time,Date,Info) Module"));
+    version->setText(
+        QStringLiteral("Version 4.0 \n For Meridial Module. \n3 lines (Time,Date,Info) Module"));
     auto* inner = new QHBoxLayout(panel);
     inner->addWidget(icon, 0, Qt::AlignTop);
     inner->addWidget(version, 1);

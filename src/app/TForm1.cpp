@@ -210,8 +210,8 @@ void TForm1::BuildStatusBar() {
     inner->setContentsMargins(0, 0, 15, 0);
     m_progress->setParent(panel3);
     m_progress->setTextVisible(false);
-    m_progress->setStyleSheet(
-        QStringLiteral("QProgressBar { border: none; } QProgressBar::chunk { background: rgb(0, 0, 255); }"));
+    m_progress->setStyleSheet(QStringLiteral(
+        "QProgressBar { border: none; } QProgressBar::chunk { background: rgb(0, 0, 255); }"));
     inner->addWidget(m_progress);
     bar->addWidget(m_statusPanel1);
     bar->addWidget(m_statusPanel2);
@@ -224,7 +224,8 @@ void TForm1::FormCreate() {
     yellow.setColor(QPalette::Window, QColor(240, 238, 180));
     findChild<QFrame*>(QStringLiteral("Panel1"))->setPalette(yellow);
     ResetTypingAttributes();
-    for (int id = 0; id <= 99; ++id) m_signId->addItem(QStringLiteral("%1").arg(id, 2, 10, QLatin1Char('0')));
+    for (int id = 0; id <= 99; ++id)
+        m_signId->addItem(QStringLiteral("%1").arg(id, 2, 10, QLatin1Char('0')));
     m_signId->setCurrentIndex(0);
 }
 
@@ -253,8 +254,7 @@ void TForm1::RichEdit1Change() {
     m_statusPanel2->setText(QString::number(length));
     if (IsAtLengthLimit(length))
         MessageBoxes::Current().Tell(this, MessageBoxes::Icon::Information,
-                                     QStringLiteral(" Max length is 150 chars "),
-                                     QMessageBox::Yes);
+                                     QStringLiteral(" Max length is 150 chars "), QMessageBox::Yes);
 }
 
 bool TForm1::RichEdit1KeyPress(QKeyEvent* event) {
@@ -316,7 +316,8 @@ void TForm1::Button1Click() {
         return m_zone->BuildFrame(m_signId->currentIndex(), m_dateTime->Formats());
     };
     steps.messageFrame = [this](const std::string& bytes) {
-        return FrameResult{BuildMessageFrame(m_signId->currentIndex(), m_speed->value(), bytes), {}};
+        return FrameResult{BuildMessageFrame(m_signId->currentIndex(), m_speed->value(), bytes),
+                           {}};
     };
     steps.progress = [this](int position, int maximum) {
         if (position == 0) m_progress->setValue(0);

@@ -23,12 +23,14 @@ int main(int argc, char* argv[]) {
     const PortSettings settings(PortSettings::DefaultPath());
     // One line, shared by every window that sends: it refuses a second open while one sequence
     // holds it.
-    SerialSignLink link([settings](int n) { return settings.DeviceForPort(n); }, WaitMode::EventLoop);
+    SerialSignLink link([settings](int n) { return settings.DeviceForPort(n); },
+                        WaitMode::EventLoop);
 
     TForm1 form1(link);
     TSetCom setCom(settings, &form1);
     TAboutBox about(&form1);
-    TSetID setId(link, [&setCom] { return setCom.PortNumber(); }, &form1);
+    TSetID setId(
+        link, [&setCom] { return setCom.PortNumber(); }, &form1);
     form1.SetWindows(&setCom, &about, &setId);
     form1.show();
     return QApplication::exec();

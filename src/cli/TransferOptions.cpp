@@ -29,10 +29,10 @@ std::optional<int> IntInRange(const QString& option, const QString& value, int l
 }
 
 // "YYYY" is an empty row of that year; "YYYY-MM-DD:H" a moment in the chosen zone.
-std::optional<DstTransition> ParseDst(const QString& option, const QString& value,
-                                      QString& error) {
+std::optional<DstTransition> ParseDst(const QString& option, const QString& value, QString& error) {
     static const QRegularExpression kYearOnly(QStringLiteral("^(\\d{4})$"));
-    static const QRegularExpression kMoment(QStringLiteral("^(\\d{4})-(\\d{1,2})-(\\d{1,2}):(\\d{1,2})$"));
+    static const QRegularExpression kMoment(
+        QStringLiteral("^(\\d{4})-(\\d{1,2})-(\\d{1,2}):(\\d{1,2})$"));
     DstTransition row;
     QRegularExpressionMatch match = kYearOnly.match(value);
     if (!match.hasMatch()) match = kMoment.match(value);
@@ -53,11 +53,14 @@ std::optional<DstTransition> ParseDst(const QString& option, const QString& valu
         row.day = kNoDay;
         return row;
     }
-    const auto month = IntInRange(option + QStringLiteral(" month"), match.captured(2), 1, 12, error);
-    const auto day = month ? IntInRange(option + QStringLiteral(" day"), match.captured(3), 1, 31, error)
-                           : std::nullopt;
-    const auto hour = day ? IntInRange(option + QStringLiteral(" hour"), match.captured(4), 0, 23, error)
-                          : std::nullopt;
+    const auto month =
+        IntInRange(option + QStringLiteral(" month"), match.captured(2), 1, 12, error);
+    const auto day =
+        month ? IntInRange(option + QStringLiteral(" day"), match.captured(3), 1, 31, error)
+              : std::nullopt;
+    const auto hour =
+        day ? IntInRange(option + QStringLiteral(" hour"), match.captured(4), 0, 23, error)
+            : std::nullopt;
     if (!hour) return std::nullopt;
     row.month = *month;
     row.day = *day;
@@ -73,10 +76,12 @@ bool IsTimeFieldText(const QString& text) {
 
 std::optional<QString> ReadMessageFile(const QString& path, QString& error) {
     QFile file;
-    const bool opened = path == QStringLiteral("-") ? file.open(stdin, QIODevice::ReadOnly)
-                                                     : (file.setFileName(path), file.open(QIODevice::ReadOnly));
+    const bool opened = path == QStringLiteral("-")
+                            ? file.open(stdin, QIODevice::ReadOnly)
+                            : (file.setFileName(path), file.open(QIODevice::ReadOnly));
     if (!opened) {
-        error = QStringLiteral("--message-file: cannot read '%1': %2").arg(path, file.errorString());
+        error =
+            QStringLiteral("--message-file: cannot read '%1': %2").arg(path, file.errorString());
         return std::nullopt;
     }
     QString text = QString::fromUtf8(file.readAll());
@@ -117,11 +122,13 @@ std::optional<TransferOptions> ParseTransferOptions(const QStringList& args, QSt
     options.dstStart = {thisYear, kNoMonth, kNoDay, 0};
     options.dstEnd = options.dstStart;
     static const QStringList kValueOptions{
-        QStringLiteral("--port"),       QStringLiteral("--id"),        QStringLiteral("--speed"),
-        QStringLiteral("--message"),    QStringLiteral("--message-file"), QStringLiteral("--date"),
-        QStringLiteral("--time"),       QStringLiteral("--bias"),      QStringLiteral("--zone"),
-        QStringLiteral("--dst-start"),  QStringLiteral("--dst-end"),   QStringLiteral("--time-format"),
-        QStringLiteral("--date-style"), QStringLiteral("--date-order")};
+        QStringLiteral("--port"),         QStringLiteral("--id"),
+        QStringLiteral("--speed"),        QStringLiteral("--message"),
+        QStringLiteral("--message-file"), QStringLiteral("--date"),
+        QStringLiteral("--time"),         QStringLiteral("--bias"),
+        QStringLiteral("--zone"),         QStringLiteral("--dst-start"),
+        QStringLiteral("--dst-end"),      QStringLiteral("--time-format"),
+        QStringLiteral("--date-style"),   QStringLiteral("--date-order")};
 
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& option = args[i];
@@ -170,7 +177,8 @@ std::optional<TransferOptions> ParseTransferOptions(const QStringList& args, QSt
             options.date = {date.year(), date.month(), date.day()};
         } else if (option == QStringLiteral("--time")) {
             if (!IsTimeFieldText(*v)) {
-                error = QStringLiteral("--time: '%1' is not hh:mm:ss (blanks allowed for digits)").arg(*v);
+                error = QStringLiteral("--time: '%1' is not hh:mm:ss (blanks allowed for digits)")
+                            .arg(*v);
                 return std::nullopt;
             }
             options.timeText = *v;
@@ -181,7 +189,8 @@ std::optional<TransferOptions> ParseTransferOptions(const QStringList& args, QSt
         } else if (option == QStringLiteral("--zone")) {
             zoneRow = IntInRange(option, *v, 0, kZoneCount - 1, error);
             if (!zoneRow) return std::nullopt;
-        } else if (option == QStringLiteral("--dst-start") || option == QStringLiteral("--dst-end")) {
+        } else if (option == QStringLiteral("--dst-start") ||
+                   option == QStringLiteral("--dst-end")) {
             const auto row = ParseDst(option, *v, error);
             if (!row) return std::nullopt;
             (option == QStringLiteral("--dst-start") ? options.dstStart : options.dstEnd) = *row;
@@ -203,7 +212,8 @@ std::optional<TransferOptions> ParseTransferOptions(const QStringList& args, QSt
                                      QStringLiteral("DD-MM-YY")};
             const auto index = orders.indexOf(v->toUpper());
             if (index < 0) {
-                error = QStringLiteral("--date-order: '%1' is not one of %2").arg(*v, orders.join(u'|'));
+                error = QStringLiteral("--date-order: '%1' is not one of %2")
+                            .arg(*v, orders.join(u'|'));
                 return std::nullopt;
             }
             options.formats.dateOrder = static_cast<int>(index);

@@ -106,16 +106,16 @@ int Transfer(const QStringList& args) {
     }
 
     const PortSettings settings(PortSettings::DefaultPath());
-    const EncodedText text =
-        EncodeForSign(options->message, ResolveCodePage(settings.CodePage()));
+    const EncodedText text = EncodeForSign(options->message, ResolveCodePage(settings.CodePage()));
     if (!text.ok()) {
         Print(stderr, text.error);
         return kBuildFailed;
     }
     if (static_cast<int>(text.bytes.size()) > kMaxMessageLength)
-        Print(stderr, QStringLiteral("Note: the message is %1 characters; the editor stops typing at %2.")
-                          .arg(text.bytes.size())
-                          .arg(kMaxMessageLength));
+        Print(stderr,
+              QStringLiteral("Note: the message is %1 characters; the editor stops typing at %2.")
+                  .arg(text.bytes.size())
+                  .arg(kMaxMessageLength));
 
     // Every frame is built before the port opens, so a bad row sends nothing at all.
     const FrameResult clock = {BuildClockFrame(options->signId, options->date,
@@ -127,7 +127,8 @@ int Transfer(const QStringList& args) {
         Print(stderr, QString::fromStdString(zone.error));
         return kBuildFailed;
     }
-    const FrameResult message = {BuildMessageFrame(options->signId, options->speed, text.bytes), {}};
+    const FrameResult message = {BuildMessageFrame(options->signId, options->speed, text.bytes),
+                                 {}};
     if (options->dryRun) {
         for (const FrameResult* f : {&clock, &zone, &message})
             Print(stdout, QString::fromStdString(HexBytes(f->frame)));
@@ -184,7 +185,8 @@ int ResetId(const QStringList& args) {
         } else if (!newId) {
             newId = ParseResetId(args[i].toStdString());
             if (!newId)
-                return Usage(QStringLiteral("reset-id: '%1' is not two hex digits 01..FF").arg(args[i]));
+                return Usage(
+                    QStringLiteral("reset-id: '%1' is not two hex digits 01..FF").arg(args[i]));
         } else {
             return Usage(QStringLiteral("reset-id: unexpected '%1'").arg(args[i]));
         }
@@ -195,8 +197,8 @@ int ResetId(const QStringList& args) {
     SerialSignLink link(target.resolver, WaitMode::Blocking);
     const OpenResult opened = RunResetId(link, target.portNumber, *newId);
     if (!opened.ok()) return ReportOpenFailure(opened.failure, opened.detail);
-    Print(stdout, QStringLiteral("Sent %1 to %2").arg(QString::fromStdString(BuildResetFrame(*newId)),
-                                                     link.DeviceName()));
+    Print(stdout, QStringLiteral("Sent %1 to %2")
+                      .arg(QString::fromStdString(BuildResetFrame(*newId)), link.DeviceName()));
     return kOk;
 }
 

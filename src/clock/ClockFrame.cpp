@@ -66,9 +66,9 @@ std::string BuildClockFrame(int signId, const CivilDate& picked, std::string_vie
                             const PcZoneState& zone) {
     const SignClockTime t = ClockTimeToUtc(picked, timeText, zone);
     const std::string payload{
-        static_cast<char>(SecondByte(t.second)), static_cast<char>(PackedBcd(t.minute)),
-        static_cast<char>(PackedBcd(t.hour)),    static_cast<char>(PackedBcd(t.day)),
-        static_cast<char>(PackedBcd(t.month)),   static_cast<char>(t.weekday),
+        static_cast<char>(SecondByte(t.second)),    static_cast<char>(PackedBcd(t.minute)),
+        static_cast<char>(PackedBcd(t.hour)),       static_cast<char>(PackedBcd(t.day)),
+        static_cast<char>(PackedBcd(t.month)),      static_cast<char>(t.weekday),
         static_cast<char>(PackedBcd(t.year % 100)),
     };
     return AddressedFrame(signId, "SS", payload);

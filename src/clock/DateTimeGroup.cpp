@@ -51,8 +51,9 @@ DateTimeGroup::DateTimeGroup(QWidget* parent)
 
     m_timeFormat = List(this, "ComboBox2", {QStringLiteral("24 Hour"), QStringLiteral("12 Hour")});
     m_dateStyle = List(this, "ComboBox3", {QStringLiteral("ALPHABET"), QStringLiteral("NUMBER")});
-    m_dateOrder = List(this, "ComboBox4", {QStringLiteral("MM-DD-YY"), QStringLiteral("YY-MM-DD"),
-                                           QStringLiteral("DD-MM-YY")});
+    m_dateOrder =
+        List(this, "ComboBox4",
+             {QStringLiteral("MM-DD-YY"), QStringLiteral("YY-MM-DD"), QStringLiteral("DD-MM-YY")});
 
     m_timer = new QTimer(this);
     m_timer->setObjectName(QStringLiteral("Timer1"));
@@ -99,8 +100,7 @@ void DateTimeGroup::Timer1Timer() {
 }
 
 void DateTimeGroup::MaskEdit1KeyUp() {
-    const QString corrected =
-        QString::fromStdString(ApplyEntryRules(m_time->text().toStdString()));
+    const QString corrected = QString::fromStdString(ApplyEntryRules(m_time->text().toStdString()));
     if (corrected == m_time->text()) return;
     const int caret = m_time->cursorPosition();
     m_time->SetFieldText(corrected);
@@ -108,8 +108,8 @@ void DateTimeGroup::MaskEdit1KeyUp() {
 }
 
 void DateTimeGroup::MaskEdit1MouseDown() {
-    m_savedSelectionStart = m_time->hasSelectedText() ? m_time->selectionStart()
-                                                      : m_time->cursorPosition();
+    m_savedSelectionStart =
+        m_time->hasSelectedText() ? m_time->selectionStart() : m_time->cursorPosition();
 }
 
 void DateTimeGroup::MaskEdit1MouseUp() {
@@ -123,8 +123,7 @@ std::string DateTimeGroup::BuildFrame(int signId, const PcZoneState& zone) const
 }
 
 DisplayFormats DateTimeGroup::Formats() const {
-    return {m_timeFormat->currentIndex(), m_dateStyle->currentIndex(),
-            m_dateOrder->currentIndex()};
+    return {m_timeFormat->currentIndex(), m_dateStyle->currentIndex(), m_dateOrder->currentIndex()};
 }
 
 }  // namespace meridial

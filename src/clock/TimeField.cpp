@@ -21,10 +21,9 @@ TimeField::TimeField(QWidget* parent) : QLineEdit(parent) {
 }
 
 void TimeField::SetFieldText(const QString& text) {
-    const QString value =
-        text.size() == static_cast<int>(kTimeFieldLength)
-            ? text
-            : QString::fromLatin1(kBlankTimeField.data(), kBlankTimeField.size());
+    const QString value = text.size() == static_cast<int>(kTimeFieldLength)
+                              ? text
+                              : QString::fromLatin1(kBlankTimeField.data(), kBlankTimeField.size());
     if (value != this->text()) setText(value);
 }
 
@@ -97,8 +96,8 @@ void TimeField::focusInEvent(QFocusEvent* event) {
 
 void TimeField::focusOutEvent(QFocusEvent* event) {
     QLineEdit::focusOutEvent(event);
-    const bool leaving = event->reason() != Qt::ActiveWindowFocusReason &&
-                         event->reason() != Qt::PopupFocusReason;
+    const bool leaving =
+        event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason;
     if (!leaving || m_reporting || text() == m_textOnEntry) return;
     const auto missing = FirstMissingDigit(text().toStdString());
     if (!missing) return;

@@ -58,7 +58,8 @@ int PortSettings::ReadPortNumber() const {
 }
 
 std::optional<QString> PortSettings::WritePortNumber(int portNumber) const {
-    const QString failure = QStringLiteral("Unable to write to %1").arg(QDir::toNativeSeparators(m_path));
+    const QString failure =
+        QStringLiteral("Unable to write to %1").arg(QDir::toNativeSeparators(m_path));
     const QFileInfo info(m_path);
     if (!QDir().mkpath(info.absolutePath())) return failure;
     QSettings settings(m_path, QSettings::IniFormat);

@@ -43,7 +43,8 @@ OpenResult SerialSignLink::OpenPort(int portNumber, int baudRate) {
     };
     // One sequence at a time: a second sender gets the ordinary open failure and the running
     // sequence keeps its port.
-    if (m_port.isOpen()) return fail(OpenFailure::Busy, QStringLiteral("in use by another sequence"));
+    if (m_port.isOpen())
+        return fail(OpenFailure::Busy, QStringLiteral("in use by another sequence"));
 
 #ifndef Q_OS_WIN
     const QFileInfo info(device);
@@ -152,8 +153,7 @@ void SerialSignLink::Delay(int milliseconds) {
         const qint64 remaining = milliseconds - clock.elapsed();
         if (remaining <= 0) break;
         QEventLoop loop;
-        QTimer::singleShot(static_cast<int>(remaining), Qt::PreciseTimer, &loop,
-                           &QEventLoop::quit);
+        QTimer::singleShot(static_cast<int>(remaining), Qt::PreciseTimer, &loop, &QEventLoop::quit);
         RunLoop(loop);
     }
 }

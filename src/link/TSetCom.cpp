@@ -30,8 +30,8 @@ TSetCom::TSetCom(PortSettings settings, QWidget* parent)
     auto* image = new QLabel(this);
     image->setObjectName(QStringLiteral("Image1"));
     // The 16-pixel menu picture, enlarged without smoothing so it stays crisp.
-    image->setPixmap(QPixmap(QStringLiteral(":/port.png")).scaled(48, 48, Qt::KeepAspectRatio,
-                                                                   Qt::FastTransformation));
+    image->setPixmap(QPixmap(QStringLiteral(":/port.png"))
+                         .scaled(48, 48, Qt::KeepAspectRatio, Qt::FastTransformation));
     auto* label = new QLabel(QStringLiteral("COM Port:"), this);
     QFont bold = label->font();
     bold.setBold(true);

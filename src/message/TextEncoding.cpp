@@ -134,14 +134,16 @@ EncodedText EncodeForSign(const QString& text, const QString& codePage) {
     EncodedText result;
     Converter converter = OpenConverter(codePage);
     if (!converter) {
-        result.error = QStringLiteral("The code page %1 is not known on this system.").arg(codePage);
+        result.error =
+            QStringLiteral("The code page %1 is not known on this system.").arg(codePage);
         return result;
     }
     const QString windowsText = WithWindowsLineBreaks(text);
     ForEachCharacter(windowsText, [&](const QString& character) {
         if (ConvertOne(converter.get(), character, result.bytes)) return true;
-        result.error = QStringLiteral("The character %1 cannot be sent: the sign's code page %2 has "
-                                      "no such character.")
+        result.error = QStringLiteral(
+                           "The character %1 cannot be sent: the sign's code page %2 has "
+                           "no such character.")
                            .arg(DescribeCharacter(character), codePage);
         result.bytes.clear();
         return false;

@@ -232,7 +232,8 @@ bool SignDecoder::TryComplete(bool idle) {
         const auto sent = static_cast<std::uint8_t>(b[length - 4]);
         f.checksumOk = sent == XorChecksum(payload);
         if (!*f.checksumOk)
-            f.faults.push_back("checksum " + Hex2(sent) + ", expected " + Hex2(XorChecksum(payload)));
+            f.faults.push_back("checksum " + Hex2(sent) + ", expected " +
+                               Hex2(XorChecksum(payload)));
         clock ? DecodeClock(f, payload) : DecodeZone(f, payload);
         Emit(std::move(f), length);
         return true;

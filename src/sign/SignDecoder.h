@@ -43,7 +43,7 @@ struct DecodedFrame {
     long long lastByteMs = 0;
     std::optional<long long> byte11Ms;
     long long longestGapMs = 0;
-    long long shortestGapMs = 0;  // between two bytes; 0 for a one-byte frame
+    long long shortestGapMs = 0;     // between two bytes; 0 for a one-byte frame
     std::optional<bool> checksumOk;  // frames without a checksum: none
     std::vector<std::string> faults;
 

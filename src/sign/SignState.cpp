@@ -85,8 +85,8 @@ std::array<std::string, 3> SignState::Display(long long nowMs) const {
     }
 
     const unsigned monthNumber = static_cast<unsigned>(date.month());
-    const std::string mm = zone.numericDate ? TwoDigits(static_cast<int>(monthNumber))
-                                            : kMonths[monthNumber - 1];
+    const std::string mm =
+        zone.numericDate ? TwoDigits(static_cast<int>(monthNumber)) : kMonths[monthNumber - 1];
     const std::string dd = TwoDigits(static_cast<int>(static_cast<unsigned>(date.day())));
     const std::string yy = TwoDigits(static_cast<int>(date.year()));
     std::string dateLine = zone.dateOrder == 1   ? yy + "-" + mm + "-" + dd

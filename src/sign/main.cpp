@@ -91,13 +91,20 @@ Options Parse(int argc, char** argv) {
             o.log = value();
         } else if (a == "--reply") {
             const std::string m = value();
-            if (m == "ack") o.reply = ReplyMode::Ack;
-            else if (m == "nak") o.reply = ReplyMode::Nak;
-            else if (m == "silent") o.reply = ReplyMode::Silent;
-            else if (m == "garbage") o.reply = ReplyMode::Garbage;
-            else if (m == "partial") o.reply = ReplyMode::Partial;
-            else if (m == "split") o.reply = ReplyMode::Split;
-            else Die("--reply: unknown mode '" + m + "'");
+            if (m == "ack")
+                o.reply = ReplyMode::Ack;
+            else if (m == "nak")
+                o.reply = ReplyMode::Nak;
+            else if (m == "silent")
+                o.reply = ReplyMode::Silent;
+            else if (m == "garbage")
+                o.reply = ReplyMode::Garbage;
+            else if (m == "partial")
+                o.reply = ReplyMode::Partial;
+            else if (m == "split")
+                o.reply = ReplyMode::Split;
+            else
+                Die("--reply: unknown mode '" + m + "'");
         } else if (a == "--reply-delay") {
             const auto ms = Number(value(), 0, 60000);
             if (!ms) Die("--reply-delay: give milliseconds 0..60000");
@@ -177,18 +184,16 @@ void Describe(const DecodedFrame& f, std::string& line, std::string& fields) {
             std::snprintf(text, sizeof text,
                           "zone    id=%02d dst-start=%s dst-end=%s offset=%c%02d:%02d time=%s "
                           "date=%s order=%s",
-                          f.signId, Moment(z.start).c_str(), Moment(z.end).c_str(),
-                          OffsetSign(z), z.offsetHours, z.offsetMinutes,
-                          z.twelveHour ? "12h" : "24h", z.numericDate ? "number" : "alphabet",
-                          kOrders[z.dateOrder]);
+                          f.signId, Moment(z.start).c_str(), Moment(z.end).c_str(), OffsetSign(z),
+                          z.offsetHours, z.offsetMinutes, z.twelveHour ? "12h" : "24h",
+                          z.numericDate ? "number" : "alphabet", kOrders[z.dateOrder]);
             line = text;
             std::snprintf(text, sizeof text,
                           "{\"dstStart\":%s,\"dstEnd\":%s,\"offset\":\"%c%02d:%02d\","
                           "\"timeFormat\":\"%s\",\"dateStyle\":\"%s\",\"dateOrder\":\"%s\"}",
                           JsonString(Moment(z.start)).c_str(), JsonString(Moment(z.end)).c_str(),
-                          OffsetSign(z), z.offsetHours, z.offsetMinutes,
-                          z.twelveHour ? "12" : "24", z.numericDate ? "number" : "alphabet",
-                          kOrders[z.dateOrder]);
+                          OffsetSign(z), z.offsetHours, z.offsetMinutes, z.twelveHour ? "12" : "24",
+                          z.numericDate ? "number" : "alphabet", kOrders[z.dateOrder]);
             fields = text;
             break;
         }
@@ -196,8 +201,8 @@ void Describe(const DecodedFrame& f, std::string& line, std::string& fields) {
             const std::string checksum =
                 f.bytes.size() >= 4 ? HexBytes(f.bytes.substr(f.bytes.size() - 4, 1)) : "";
             std::snprintf(text, sizeof text, "message id=%02d", f.signId);
-            line = std::string(text) + " speed=" + f.message.speed + " body=\"" + Printable(f.message.body) +
-                   "\" sum=" + checksum;
+            line = std::string(text) + " speed=" + f.message.speed + " body=\"" +
+                   Printable(f.message.body) + "\" sum=" + checksum;
             fields = "{\"speed\":\"" + std::string(1, f.message.speed) +
                      "\",\"body\":" + JsonString(f.message.body) + ",\"checksum\":\"" + checksum +
                      "\"}";
@@ -224,7 +229,8 @@ void Describe(const DecodedFrame& f, std::string& line, std::string& fields) {
 
 std::string JsonLine(const DecodedFrame& f, const std::string& fields) {
     std::string faults = "[";
-    for (const std::string& fault : f.faults) faults += (faults.size() > 1 ? "," : "") + JsonString(fault);
+    for (const std::string& fault : f.faults)
+        faults += (faults.size() > 1 ? "," : "") + JsonString(fault);
     faults += "]";
     char text[256];
     std::snprintf(text, sizeof text,
@@ -233,11 +239,11 @@ std::string JsonLine(const DecodedFrame& f, const std::string& fields) {
                   f.firstByteMs, f.lastByteMs,
                   f.byte11Ms ? std::to_string(*f.byte11Ms).c_str() : "null", f.longestGapMs,
                   f.shortestGapMs);
-    return "{\"kind\":\"" + std::string(KindName(f.kind)) + "\",\"signId\":" +
-           (f.signId >= 0 ? std::to_string(f.signId) : "null") + ",\"hex\":\"" +
-           HexBytes(f.bytes) + "\"," + text + "\"checksumOk\":" +
-           (f.checksumOk ? (*f.checksumOk ? "true" : "false") : "null") + ",\"faults\":" + faults +
-           ",\"decoded\":" + fields + "}\n";
+    return "{\"kind\":\"" + std::string(KindName(f.kind)) +
+           "\",\"signId\":" + (f.signId >= 0 ? std::to_string(f.signId) : "null") + ",\"hex\":\"" +
+           HexBytes(f.bytes) + "\"," + text +
+           "\"checksumOk\":" + (f.checksumOk ? (*f.checksumOk ? "true" : "false") : "null") +
+           ",\"faults\":" + faults + ",\"decoded\":" + fields + "}\n";
 }
 
 struct Reply {
@@ -295,7 +301,7 @@ int main(int argc, char** argv) {
         MakeRaw(slaveHold);
     }
     if (!options.link.empty()) {
-        struct stat st{};
+        struct stat st {};
         if (::lstat(options.link.c_str(), &st) == 0) {
             if (!S_ISLNK(st.st_mode)) Die(options.link + " exists and is not a symbolic link");
             ::unlink(options.link.c_str());
@@ -310,7 +316,7 @@ int main(int argc, char** argv) {
     }
     std::printf("%s\n", path.c_str());
 
-    struct sigaction sa{};
+    struct sigaction sa {};
     sa.sa_handler = OnSignal;
     ::sigaction(SIGINT, &sa, nullptr);
     ::sigaction(SIGTERM, &sa, nullptr);

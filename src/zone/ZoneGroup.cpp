@@ -14,12 +14,18 @@ namespace {
 constexpr int kMaxHour = 23;
 
 const QStringList& MonthItems() {
-    static const QStringList kItems{QString(),          QStringLiteral("Jan."),
-                                    QStringLiteral("Feb."), QStringLiteral("Mar."),
-                                    QStringLiteral("Apr."), QStringLiteral("May"),
-                                    QStringLiteral("Jun."), QStringLiteral("Jul."),
-                                    QStringLiteral("Aug."), QStringLiteral("Sept."),
-                                    QStringLiteral("Oct."), QStringLiteral("Nov."),
+    static const QStringList kItems{QString(),
+                                    QStringLiteral("Jan."),
+                                    QStringLiteral("Feb."),
+                                    QStringLiteral("Mar."),
+                                    QStringLiteral("Apr."),
+                                    QStringLiteral("May"),
+                                    QStringLiteral("Jun."),
+                                    QStringLiteral("Jul."),
+                                    QStringLiteral("Aug."),
+                                    QStringLiteral("Sept."),
+                                    QStringLiteral("Oct."),
+                                    QStringLiteral("Nov."),
                                     QStringLiteral("Dec")};
     return kItems;
 }
@@ -55,8 +61,9 @@ HourSpinBox::HourSpinBox(QWidget* parent) : QSpinBox(parent) {
 QValidator::State HourSpinBox::validate(QString& input, int&) const {
     bool number = false;
     const int value = input.trimmed().toInt(&number);
-    if (number) return value >= minimum() && value <= maximum() ? QValidator::Acceptable
-                                                                : QValidator::Intermediate;
+    if (number)
+        return value >= minimum() && value <= maximum() ? QValidator::Acceptable
+                                                        : QValidator::Intermediate;
     return QValidator::Intermediate;
 }
 
@@ -97,9 +104,10 @@ ZoneGroup::ZoneGroup(int currentYear, int pcBias, QWidget* parent)
     auto* grid = new QGridLayout(this);
     grid->addWidget(HeadLabel(this, "Label27", "Country/Region:", false), 0, 0, 1, 5);
     grid->addWidget(m_zone, 1, 0, 1, 5);
-    const char* heads[][2] = {{"Label40", "Year"}, {"Label36", "Month"}, {"Label37", "Day"},
-                              {"Label38", "Hour"}};
-    for (int c = 0; c < 4; ++c) grid->addWidget(HeadLabel(this, heads[c][0], heads[c][1], true), 2, c + 1);
+    const char* heads[][2] = {
+        {"Label40", "Year"}, {"Label36", "Month"}, {"Label37", "Day"}, {"Label38", "Hour"}};
+    for (int c = 0; c < 4; ++c)
+        grid->addWidget(HeadLabel(this, heads[c][0], heads[c][1], true), 2, c + 1);
     grid->addWidget(HeadLabel(this, "Label34", "DST Start:", true), 3, 0);
     grid->addWidget(HeadLabel(this, "Label35", "DST End:", true), 4, 0);
     int r = 3;
@@ -113,8 +121,8 @@ ZoneGroup::ZoneGroup(int currentYear, int pcBias, QWidget* parent)
     grid->setRowStretch(5, 1);
 
     // Zone, then the start row's month, day, hour, the end row's, then the two years.
-    QWidget* order[] = {m_zone,       m_start.month, m_start.day, m_start.hour, m_end.month,
-                        m_end.day,    m_end.hour,    m_start.year, m_end.year};
+    QWidget* order[] = {m_zone,    m_start.month, m_start.day,  m_start.hour, m_end.month,
+                        m_end.day, m_end.hour,    m_start.year, m_end.year};
     for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 
     // The operator's picks only: selections made by the program run no handler.
@@ -140,8 +148,9 @@ void ZoneGroup::RefillDayList(const Row& row) {
             QString::fromStdString(NotAnIntegerMessage(yearText.toStdString())), QMessageBox::Ok);
         return;
     }
-    const DayListRefill refill = meridial::RefillDayList(
-        row.month->currentIndex(), *year, selected < 0 ? std::nullopt : std::optional<int>(selected));
+    const DayListRefill refill =
+        meridial::RefillDayList(row.month->currentIndex(), *year,
+                                selected < 0 ? std::nullopt : std::optional<int>(selected));
     FillDays(row.day, refill.dayCount);
     row.day->setCurrentIndex(refill.selectedIndex.value_or(-1));
 }

@@ -9,8 +9,8 @@
 #include <QTest>
 #include <QTimer>
 
-#include "clock/DateTimeGroup.h"
 #include "clock/ClockFrame.h"
+#include "clock/DateTimeGroup.h"
 #include "link/SignFrame.h"
 #include "support/RecordingMessageBoxes.h"
 #include "zone/ZoneGroup.h"
@@ -98,9 +98,10 @@ TEST_F(ClockGroup, LeavingWithABlankRequiredDigitIsReported) {
     QTest::keyClick(Time(), Qt::Key_Backspace);
     QFocusEvent leave(QEvent::FocusOut, Qt::TabFocusReason);
     QApplication::sendEvent(Time(), &leave);
-    EXPECT_EQ(boxes.Texts(),
-              QStringList{QStringLiteral("Invalid input value.  Use escape key to abandon changes")});
-    EXPECT_EQ(Time()->cursorPosition(), 6);  // the first digit missing
+    EXPECT_EQ(
+        boxes.Texts(),
+        QStringList{QStringLiteral("Invalid input value.  Use escape key to abandon changes")});
+    EXPECT_EQ(Time()->cursorPosition(), 6);   // the first digit missing
     QApplication::sendEvent(Time(), &leave);  // unchanged since: one report per leaving
     EXPECT_EQ(boxes.boxes.size(), 2);
 }
@@ -127,7 +128,9 @@ TEST_F(ClockGroup, FrameReadsThePickerAndTheField) {
 class ZoneGroupTest : public ::testing::Test {
 protected:
     template <typename T = QComboBox>
-    T* Child(const char* name) { return group->findChild<T*>(QLatin1String(name)); }
+    T* Child(const char* name) {
+        return group->findChild<T*>(QLatin1String(name));
+    }
     void Make(int year = 2012, int bias = 0) {
         group = std::make_unique<ZoneGroup>(year, bias);
         group->show();

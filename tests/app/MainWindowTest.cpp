@@ -5,7 +5,6 @@
 #include <QDate>
 #include <QLabel>
 #include <QLineEdit>
-#include <QTimer>
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
@@ -13,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
+#include <QTimer>
 
 #include "app/TAboutBox.h"
 #include "app/TForm1.h"
@@ -39,10 +39,11 @@ protected:
             file.write(settings);
         }
         form = std::make_unique<TForm1>(link);
-        setCom = std::make_unique<TSetCom>(PortSettings(dir.filePath(QStringLiteral("meridial.INI"))),
-                                           form.get());
+        setCom = std::make_unique<TSetCom>(
+            PortSettings(dir.filePath(QStringLiteral("meridial.INI"))), form.get());
         about = std::make_unique<TAboutBox>(form.get());
-        setId = std::make_unique<TSetID>(link, [this] { return setCom->PortNumber(); }, form.get());
+        setId = std::make_unique<TSetID>(
+            link, [this] { return setCom->PortNumber(); }, form.get());
         form->SetWindows(setCom.get(), about.get(), setId.get());
         form->show();
     }
@@ -110,21 +111,27 @@ TEST_F(MainWindow, OpensWithItsInitialValues) {
     EXPECT_EQ(Child<QMenu>("SetCom1")->title(), QStringLiteral("Set Com            "));
     EXPECT_EQ(Child<QMenu>("Help1")->title(), QStringLiteral("Help         "));
     EXPECT_FALSE(Child<QMenu>("SetCom1")->icon().isNull());
-    EXPECT_EQ(about->findChild<QLabel*>(QStringLiteral("Version"))->text(),
-              QStringLiteral("Version 4.0 \n For Meridial Module. \n3 lines (Time,Date,Info) Module"));
+    EXPECT_EQ(
+        about->findChild<QLabel*>(QStringLiteral("Version"))->text(),
+        QStringLiteral("Version 4.0 \n For Meridial Module. \n3 lines (Time,Date,Info) Module"));
     EXPECT_EQ(setId->findChild<QComboBox*>(QStringLiteral("ComboBox1"))->count(), 255);
-    EXPECT_EQ(setId->findChild<QComboBox*>(QStringLiteral("ComboBox1"))->itemText(9), QStringLiteral("0A"));
+    EXPECT_EQ(setId->findChild<QComboBox*>(QStringLiteral("ComboBox1"))->itemText(9),
+              QStringLiteral("0A"));
 }
 
 TEST(MainWindowZone, PreselectedFromThePcsZone) {
     RecordingMessageBoxes boxes;
     FakeSignLink link;
     const QByteArray old = qgetenv("TZ");
-    for (auto [tz, row] : {std::pair{"Asia/Kathmandu", 24}, {"Asia/Shanghai", 28}, {"UTC", 15},
-                           {"<-0230>2:30", 15}, {"America/New_York", 8}}) {
+    for (auto [tz, row] : {std::pair{"Asia/Kathmandu", 24},
+                           {"Asia/Shanghai", 28},
+                           {"UTC", 15},
+                           {"<-0230>2:30", 15},
+                           {"America/New_York", 8}}) {
         qputenv("TZ", tz);
         TForm1 form(link);
-        EXPECT_EQ(form.findChild<QComboBox*>(QStringLiteral("ComboBox12"))->currentIndex(), row) << tz;
+        EXPECT_EQ(form.findChild<QComboBox*>(QStringLiteral("ComboBox12"))->currentIndex(), row)
+            << tz;
     }
     qputenv("TZ", old);
 }
@@ -229,7 +236,8 @@ TEST_F(MainWindow, EmptyOrUnencodableMessageOpensNoPort) {
     EXPECT_EQ(boxes.Texts(), QStringList{QStringLiteral(" No message to transfer! ")});
     Editor()->setPlainText(QStringLiteral("Price: 5 \u20ac \u4f60"));  // CP1252 has the euro only
     Transfer();
-    EXPECT_TRUE(boxes.Texts().last().contains(QStringLiteral("U+4F60"))) << boxes.Texts().last().toStdString();
+    EXPECT_TRUE(boxes.Texts().last().contains(QStringLiteral("U+4F60")))
+        << boxes.Texts().last().toStdString();
     EXPECT_EQ(link.OpenCount(), 0);
     EXPECT_TRUE(Child<QPushButton>("Button1")->isEnabled());
 }

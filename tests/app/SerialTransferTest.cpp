@@ -31,14 +31,18 @@ protected:
         sign = std::make_unique<VirtualSign>(signArgs);
         ASSERT_TRUE(sign->ok());
         const QString device = sign->LinkPath();
-        link = std::make_unique<SerialSignLink>([device](int) { return device; }, WaitMode::EventLoop);
+        link =
+            std::make_unique<SerialSignLink>([device](int) { return device; }, WaitMode::EventLoop);
         form = std::make_unique<TForm1>(*link);
-        setCom = std::make_unique<TSetCom>(PortSettings(dir.filePath(QStringLiteral("m.ini"))), form.get());
-        setId = std::make_unique<TSetID>(*link, [] { return 1; }, form.get());
+        setCom = std::make_unique<TSetCom>(PortSettings(dir.filePath(QStringLiteral("m.ini"))),
+                                           form.get());
+        setId = std::make_unique<TSetID>(
+            *link, [] { return 1; }, form.get());
         form->SetWindows(setCom.get(), nullptr, setId.get());
         form->show();
         form->FormActivate();
-        form->findChild<QTextEdit*>(QStringLiteral("RichEdit1"))->setPlainText(QStringLiteral("HELLO"));
+        form->findChild<QTextEdit*>(QStringLiteral("RichEdit1"))
+            ->setPlainText(QStringLiteral("HELLO"));
     }
     void TearDown() override {
         setId.reset();
@@ -76,7 +80,8 @@ TEST_F(SerialTransfer, WindowStaysAliveAndTheServiceDialogCannotStealThePort) {
     EXPECT_FALSE(link->IsOpen());
     const auto frames = sign->Frames(3);
     ASSERT_EQ(frames.size(), 3);
-    for (const auto& frame : frames) EXPECT_TRUE(frame[QStringLiteral("faults")].toArray().isEmpty());
+    for (const auto& frame : frames)
+        EXPECT_TRUE(frame[QStringLiteral("faults")].toArray().isEmpty());
 }
 
 TEST_F(SerialTransfer, EventLoopKeepsRunningWhileWaitingForASilentSign) {
@@ -84,9 +89,7 @@ TEST_F(SerialTransfer, EventLoopKeepsRunningWhileWaitingForASilentSign) {
     QElapsedTimer gap;
     qint64 longest = 0;
     QTimer probe;
-    QObject::connect(&probe, &QTimer::timeout, [&] {
-        longest = std::max(longest, gap.restart());
-    });
+    QObject::connect(&probe, &QTimer::timeout, [&] { longest = std::max(longest, gap.restart()); });
     probe.start(5);
     gap.start();
     PressTransfer();

@@ -11,7 +11,8 @@ namespace {
 // Qt reads TZ when it asks for the system zone.
 class ScopedTz {
 public:
-    explicit ScopedTz(const char* tz) : m_old(qgetenv("TZ")), m_had(qEnvironmentVariableIsSet("TZ")) {
+    explicit ScopedTz(const char* tz)
+        : m_old(qgetenv("TZ")), m_had(qEnvironmentVariableIsSet("TZ")) {
         qputenv("TZ", tz);
         ::tzset();
     }

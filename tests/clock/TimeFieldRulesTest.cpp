@@ -24,22 +24,21 @@ TEST_P(TickTimeFieldTest, AddsOneSecondKeepingUntouchedParts) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Ticks, TickTimeFieldTest,
-    ::testing::Values(TickCase{"Midnight", "23:59:59", "00:00:00"},
-                      TickCase{"HourCarry", "12:59:59", "13:00:00"},
-                      TickCase{"MinuteCarry", "12:34:59", "12:35:00"},
-                      TickCase{"Second", "12:34:08", "12:34:09"},
-                      TickCase{"BlankHourKept", " 5:30:59", " 5:31:00"},
-                      TickCase{"BlankHourCarried", " 5:59:59", "06:00:00"},
-                      TickCase{"BlankMinuteDigit", "12: 4:08", nullptr},
-                      TickCase{"BlankSecondDigit", "12:34:0 ", nullptr},
-                      TickCase{"TrailingBlankHour", "5 :30:00", nullptr},
-                      TickCase{"AllBlank", "  :  :  ", nullptr},
-                      TickCase{"HourTooBig", "24:00:00", nullptr},
-                      TickCase{"MinuteTooBig", "12:60:00", nullptr},
-                      TickCase{"WrongLength", "12:00", nullptr}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Ticks, TickTimeFieldTest,
+                         ::testing::Values(TickCase{"Midnight", "23:59:59", "00:00:00"},
+                                           TickCase{"HourCarry", "12:59:59", "13:00:00"},
+                                           TickCase{"MinuteCarry", "12:34:59", "12:35:00"},
+                                           TickCase{"Second", "12:34:08", "12:34:09"},
+                                           TickCase{"BlankHourKept", " 5:30:59", " 5:31:00"},
+                                           TickCase{"BlankHourCarried", " 5:59:59", "06:00:00"},
+                                           TickCase{"BlankMinuteDigit", "12: 4:08", nullptr},
+                                           TickCase{"BlankSecondDigit", "12:34:0 ", nullptr},
+                                           TickCase{"TrailingBlankHour", "5 :30:00", nullptr},
+                                           TickCase{"AllBlank", "  :  :  ", nullptr},
+                                           TickCase{"HourTooBig", "24:00:00", nullptr},
+                                           TickCase{"MinuteTooBig", "12:60:00", nullptr},
+                                           TickCase{"WrongLength", "12:00", nullptr}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ApplyEntryRules, KeepsTheTimeWithin235959) {
     EXPECT_EQ(ApplyEntryRules("9 :  :  "), "2 :  :  ");

@@ -18,10 +18,10 @@ using testing::RunCli;
 using testing::VirtualSign;
 
 const QStringList kFixed{
-    QStringLiteral("--id"),        QStringLiteral("7"),          QStringLiteral("--date"),
-    QStringLiteral("2010-03-01"),  QStringLiteral("--time"),     QStringLiteral("05:30:15"),
-    QStringLiteral("--bias"),      QStringLiteral("-480"),       QStringLiteral("--no-dst"),
-    QStringLiteral("--zone"),      QStringLiteral("16"),         QStringLiteral("--dst-start"),
+    QStringLiteral("--id"),         QStringLiteral("7"),         QStringLiteral("--date"),
+    QStringLiteral("2010-03-01"),   QStringLiteral("--time"),    QStringLiteral("05:30:15"),
+    QStringLiteral("--bias"),       QStringLiteral("-480"),      QStringLiteral("--no-dst"),
+    QStringLiteral("--zone"),       QStringLiteral("16"),        QStringLiteral("--dst-start"),
     QStringLiteral("2010-03-28:2"), QStringLiteral("--dst-end"), QStringLiteral("2010-10-31:3")};
 
 QStringList Transfer(const QString& port, const QString& message = QStringLiteral("HELLO")) {
@@ -103,12 +103,12 @@ TEST_P(ReplyModes, OnlyAckSucceeds) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Sign, ReplyModes,
-    ::testing::Values(ReplyCase{"ack", 0, 0}, ReplyCase{"split", 0, 400},
-                      ReplyCase{"nak", 1, 0}, ReplyCase{"garbage", 1, 0},
-                      ReplyCase{"partial", 1, 1100}, ReplyCase{"silent", 1, 3300}),
-    [](const auto& info) { return std::string(info.param.mode); });
+INSTANTIATE_TEST_SUITE_P(Sign, ReplyModes,
+                         ::testing::Values(ReplyCase{"ack", 0, 0}, ReplyCase{"split", 0, 400},
+                                           ReplyCase{"nak", 1, 0}, ReplyCase{"garbage", 1, 0},
+                                           ReplyCase{"partial", 1, 1100},
+                                           ReplyCase{"silent", 1, 3300}),
+                         [](const auto& info) { return std::string(info.param.mode); });
 
 TEST_F(CliAgainstSign, SignAnswersOnlyItsOwnId) {
     VirtualSign sign({QStringLiteral("--id"), QStringLiteral("3")});
@@ -134,7 +134,8 @@ TEST_F(CliAgainstSign, MissingDeviceAndBadValues) {
     EXPECT_EQ(missing.exitCode, 3);
     EXPECT_TRUE(missing.err.contains("no such device")) << missing.err.constData();
 
-    const CliRun badId = RunCli({QStringLiteral("transfer"), QStringLiteral("--id"), QStringLiteral("100")});
+    const CliRun badId =
+        RunCli({QStringLiteral("transfer"), QStringLiteral("--id"), QStringLiteral("100")});
     EXPECT_EQ(badId.exitCode, 2);
     EXPECT_TRUE(badId.err.contains("--id")) << badId.err.constData();
 
@@ -155,7 +156,8 @@ TEST_F(CliAgainstSign, NothingIsSentForAnEmptyMessageOrABadRow) {
     EXPECT_EQ(bad.exitCode, 4);
     EXPECT_TRUE(bad.err.contains("Invalid argument to date encode")) << bad.err.constData();
 
-    const CliRun unencodable = RunCli(Transfer(sign.LinkPath(), QStringLiteral("caf\u00e9 \u4f60")));
+    const CliRun unencodable =
+        RunCli(Transfer(sign.LinkPath(), QStringLiteral("caf\u00e9 \u4f60")));
     EXPECT_EQ(unencodable.exitCode, 4);
     EXPECT_TRUE(unencodable.err.contains("U+4F60")) << unencodable.err.constData();
 
@@ -176,14 +178,15 @@ TEST_F(CliAgainstSign, MessageFromStandardInputInTheConfiguredCodePage) {
     EXPECT_EQ(run.exitCode, 0) << run.err.constData();
     const auto frames = sign.Frames(3);
     ASSERT_EQ(frames.size(), 3);
-    EXPECT_TRUE(frames[2][QStringLiteral("hex")].toString().contains(QStringLiteral("3E C4 E3 BA C3")));
+    EXPECT_TRUE(
+        frames[2][QStringLiteral("hex")].toString().contains(QStringLiteral("3E C4 E3 BA C3")));
 }
 
 TEST_F(CliAgainstSign, ComNumberMapsThroughTheSettingsFile) {
     VirtualSign sign;
     RequireSign(sign);
-    const QString ini =
-        WriteSettings(QStringLiteral("[Sign]\ncomport=4\n[Ports]\nCOM4=%1\n").arg(sign.LinkPath()).toUtf8());
+    const QString ini = WriteSettings(
+        QStringLiteral("[Sign]\ncomport=4\n[Ports]\nCOM4=%1\n").arg(sign.LinkPath()).toUtf8());
     QStringList args = Transfer(QString());
     args.removeAt(1);
     args.removeAt(1);  // no --port: the remembered COM4
@@ -194,8 +197,8 @@ TEST_F(CliAgainstSign, ComNumberMapsThroughTheSettingsFile) {
 TEST_F(CliAgainstSign, ResetIdArrivesAsElevenBytes) {
     VirtualSign sign;
     RequireSign(sign);
-    const CliRun run = RunCli({QStringLiteral("reset-id"), QStringLiteral("0A"), QStringLiteral("--port"),
-                               sign.LinkPath()});
+    const CliRun run = RunCli({QStringLiteral("reset-id"), QStringLiteral("0A"),
+                               QStringLiteral("--port"), sign.LinkPath()});
     EXPECT_EQ(run.exitCode, 0) << run.err.constData();
     const auto frames = sign.Frames(1);
     ASSERT_EQ(frames.size(), 1);

@@ -114,11 +114,14 @@ INSTANTIATE_TEST_SUITE_P(Modes, SerialSignLinkTest,
 
 TEST(SerialSignLink, PortNumbersOutsideOneToEightOpenComOne) {
     std::vector<int> asked;
-    SerialSignLink link([&](int n) {
-        asked.push_back(n);
-        return QStringLiteral("/nonexistent/ttyX");
-    }, WaitMode::Blocking);
-    for (int n : {0, -3, 9, 100, 8, 4}) EXPECT_EQ(link.OpenPort(n, kBaudRate).failure, OpenFailure::Missing);
+    SerialSignLink link(
+        [&](int n) {
+            asked.push_back(n);
+            return QStringLiteral("/nonexistent/ttyX");
+        },
+        WaitMode::Blocking);
+    for (int n : {0, -3, 9, 100, 8, 4})
+        EXPECT_EQ(link.OpenPort(n, kBaudRate).failure, OpenFailure::Missing);
     EXPECT_EQ(asked, (std::vector<int>{1, 1, 1, 1, 8, 4}));
     EXPECT_EQ(DefaultDeviceForPort(8), QStringLiteral("/dev/ttyS7"));
 }

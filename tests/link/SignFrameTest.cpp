@@ -51,8 +51,8 @@ struct AckCase {
     const char* name;
     std::string reply;
     bool acknowledged;
-    int reads;             // ReadByte calls made
-    long long elapsedMs;   // virtual time spent waiting
+    int reads;            // ReadByte calls made
+    long long elapsedMs;  // virtual time spent waiting
 };
 
 class WaitForAckTest : public ::testing::TestWithParam<AckCase> {};
@@ -67,17 +67,16 @@ TEST_P(WaitForAckTest, JudgesTheReply) {
     EXPECT_EQ(link.Now(), c.elapsedMs);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Replies, WaitForAckTest,
-    ::testing::Values(AckCase{"Ack", "ACK", true, 3, 0},
-                      AckCase{"AckWithMoreBytes", "ACKACK", true, 3, 0},
-                      AckCase{"NegativeReadWhole", "NAK!", false, 4, 0},
-                      AckCase{"NegativeWithAckAfter", "NAKxACK", false, 4, 0},
-                      AckCase{"Partial", "AC", false, 3, 1100},
-                      AckCase{"Silence", "", false, 3, 3300},
-                      AckCase{"LowerCase", "ack", false, 3, 0},
-                      AckCase{"ZeroFirst", Bytes({0, 'C', 'K'}), false, 3, 0}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Replies, WaitForAckTest,
+                         ::testing::Values(AckCase{"Ack", "ACK", true, 3, 0},
+                                           AckCase{"AckWithMoreBytes", "ACKACK", true, 3, 0},
+                                           AckCase{"NegativeReadWhole", "NAK!", false, 4, 0},
+                                           AckCase{"NegativeWithAckAfter", "NAKxACK", false, 4, 0},
+                                           AckCase{"Partial", "AC", false, 3, 1100},
+                                           AckCase{"Silence", "", false, 3, 3300},
+                                           AckCase{"LowerCase", "ack", false, 3, 0},
+                                           AckCase{"ZeroFirst", Bytes({0, 'C', 'K'}), false, 3, 0}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(WaitForAck, ReplyArrivingLateWithinTheTimeOutCounts) {
     FakeSignLink link;

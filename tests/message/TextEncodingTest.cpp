@@ -24,7 +24,8 @@ TEST(ResolveCodePage, SettingWinsOverTheLocale) {
 }
 
 TEST(EncodeForSign, OneByteCodePageAndLineBreaksAsCrLf) {
-    const EncodedText t = EncodeForSign(QStringLiteral("Caf\u00e9\n\u20ac"), QStringLiteral("CP1252"));
+    const EncodedText t =
+        EncodeForSign(QStringLiteral("Caf\u00e9\n\u20ac"), QStringLiteral("CP1252"));
     ASSERT_TRUE(t.ok()) << t.error.toStdString();
     EXPECT_EQ(t.bytes, "Caf\xE9\r\n\x80");
     EXPECT_EQ(EncodedLength(QStringLiteral("Caf\u00e9\n\u20ac"), QStringLiteral("CP1252")), 7);
@@ -33,7 +34,9 @@ TEST(EncodeForSign, OneByteCodePageAndLineBreaksAsCrLf) {
 TEST(EncodeForSign, DoubleByteCodePageCountsBytes) {
     const EncodedText t = EncodeForSign(QStringLiteral("\u4f60\u597dA"), QStringLiteral("CP936"));
     ASSERT_TRUE(t.ok());
-    EXPECT_EQ(t.bytes, "\xC4\xE3\xBA\xC3" "A");
+    EXPECT_EQ(t.bytes,
+              "\xC4\xE3\xBA\xC3"
+              "A");
     EXPECT_EQ(EncodedLength(QStringLiteral("\u4f60\u597dA"), QStringLiteral("CP936")), 5);
 }
 

@@ -94,7 +94,8 @@ TEST(SignDecoder, FaultsAreReportedAndDecodingResumes) {
     auto more = line.Quiet();
     frames.insert(frames.end(), more.begin(), more.end());
     std::vector<std::string> seen;
-    for (const auto& f : frames) seen.push_back(KindName(f.kind) + std::string(f.faults.empty() ? "" : "!"));
+    for (const auto& f : frames)
+        seen.push_back(KindName(f.kind) + std::string(f.faults.empty() ? "" : "!"));
     EXPECT_EQ(seen, (std::vector<std::string>{"invalid!", "clock!", "zone!", "invalid!", "invalid!",
                                               "clock"}));
     EXPECT_NE(frames[2].faults.at(0).find("not packed BCD"), std::string::npos);
@@ -136,10 +137,18 @@ TEST(SignDecoder, AnyByteStreamIsAccountedForWithinBoundedFrames) {
     for (int chunk = 0; chunk < 400; ++chunk) {
         std::string bytes;
         switch (pick(random)) {
-            case 0: bytes = kClock.substr(0, 15); break;  // cut off
-            case 1: bytes = "<ID"; break;
-            case 2: bytes = BuildMessageFrame(1, 2, std::string(6000, 'x')); break;
-            case 3: bytes = kZone; break;
+            case 0:
+                bytes = kClock.substr(0, 15);
+                break;  // cut off
+            case 1:
+                bytes = "<ID";
+                break;
+            case 2:
+                bytes = BuildMessageFrame(1, 2, std::string(6000, 'x'));
+                break;
+            case 3:
+                bytes = kZone;
+                break;
             default:
                 for (int i = 0; i < 50; ++i) bytes += static_cast<char>(byte(random));
         }

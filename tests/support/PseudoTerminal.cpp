@@ -31,7 +31,8 @@ PseudoTerminal::~PseudoTerminal() {
 }
 
 void PseudoTerminal::Write(const QByteArray& bytes) {
-    if (m_master >= 0) [[maybe_unused]] auto n = ::write(m_master, bytes.constData(), bytes.size());
+    if (m_master >= 0) [[maybe_unused]]
+        auto n = ::write(m_master, bytes.constData(), bytes.size());
 }
 
 QByteArray PseudoTerminal::Read(int expected, int timeoutMs) {

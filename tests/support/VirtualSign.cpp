@@ -54,12 +54,12 @@ void VirtualSign::Kill() {
     m_process.waitForFinished(3000);
 }
 
-CliRun RunCli(const QStringList& args, const QByteArray& input,
-              const QMap<QString, QString>& env) {
+CliRun RunCli(const QStringList& args, const QByteArray& input, const QMap<QString, QString>& env) {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     // Tests never read or write the settings file of the machine they run on.
-    environment.insert(QStringLiteral("MERIDIAL_SETTINGS"), QStringLiteral("/nonexistent/meridial.INI"));
+    environment.insert(QStringLiteral("MERIDIAL_SETTINGS"),
+                       QStringLiteral("/nonexistent/meridial.INI"));
     for (auto it = env.begin(); it != env.end(); ++it) environment.insert(it.key(), it.value());
     process.setProcessEnvironment(environment);
     QElapsedTimer clock;

@@ -91,7 +91,10 @@ void TimeField::mouseReleaseEvent(QMouseEvent* event) {
 
 void TimeField::focusInEvent(QFocusEvent* event) {
     if (!m_reporting) m_textOnEntry = text();
+    const int caret = cursorPosition();
     QLineEdit::focusInEvent(event);
+    // Tabbing in leaves the text unselected: a digit typed next replaces one position only.
+    if (hasSelectedText()) setCursorPosition(caret);
 }
 
 void TimeField::focusOutEvent(QFocusEvent* event) {

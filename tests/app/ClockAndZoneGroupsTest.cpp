@@ -79,6 +79,17 @@ TEST_F(ClockGroup, TickLeavesAnIncompleteFieldAndRestoresTheClickedSelection) {
     EXPECT_EQ(Time()->selectionStart(), 0);
 }
 
+TEST_F(ClockGroup, TabbingInSelectsNothing) {
+    group.SeedClock(QTime(8, 0, 0));
+    QApplication::setActiveWindow(&group);
+    Time()->setCursorPosition(3);
+    QFocusEvent enter(QEvent::FocusIn, Qt::TabFocusReason);
+    QApplication::sendEvent(Time(), &enter);
+    EXPECT_FALSE(Time()->hasSelectedText());
+    QTest::keyClick(Time(), Qt::Key_4);
+    EXPECT_EQ(Time()->text(), QStringLiteral("08:40:00"));
+}
+
 TEST_F(ClockGroup, EscapeAbandonsTheChanges) {
     group.SeedClock(QTime(8, 0, 0));
     Time()->setFocus();

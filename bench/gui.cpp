@@ -19,10 +19,11 @@
 #include <cstdio>
 
 #include "app/MenuBarStyle.h"
-#include "app/MessageBoxes.h"
 #include "app/TForm1.h"
-#include "link/SerialSignLink.h"
+#include "link/LinkFactory.h"
 #include "link/TSetCom.h"
+#include "ui/MessageBoxes.h"
+#include "ui/ProgramSettings.h"
 
 using namespace meridial;
 
@@ -103,10 +104,12 @@ int main(int argc, char* argv[]) {
     MessageBoxes::Install(&boxes);
 
     QString device;
-    SerialSignLink link([&device](int) { return device; }, WaitMode::EventLoop);
+    PortLink link([&device](int) { return ParseLinkTarget(device.toStdString()); },
+                  WaitMode::EventLoop);
     QTemporaryDir dir;
-    TForm1 form(link);
-    TSetCom setCom(PortSettings(dir.filePath(QStringLiteral("m.ini"))), &form);
+    ProgramSettings settings{PortSettings(dir.filePath(QStringLiteral("m.ini")))};
+    TForm1 form(link, settings);
+    TSetCom setCom(settings, &form);
     form.SetWindows(&setCom, nullptr, nullptr);
     form.show();
     while (!form.windowHandle() || !form.windowHandle()->isExposed()) QApplication::processEvents();

@@ -21,7 +21,6 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include "app/MessageBoxes.h"
 #include "app/TAboutBox.h"
 #include "clock/DateTimeGroup.h"
 #include "clock/PcZone.h"
@@ -30,6 +29,9 @@
 #include "message/TextEncoding.h"
 #include "message/TransferSequence.h"
 #include "service/TSetID.h"
+#include "ui/BoxTexts.h"
+#include "ui/MessageBoxes.h"
+#include "ui/ProgramSettings.h"
 #include "zone/ZoneGroup.h"
 
 namespace meridial {
@@ -48,7 +50,8 @@ void CaptionColour(QGroupBox* group, const char* colour) {
 
 }  // namespace
 
-TForm1::TForm1(SignLink& link, QWidget* parent) : QMainWindow(parent), m_link(link) {
+TForm1::TForm1(SignLink& link, const ProgramSettings& settings, QWidget* parent)
+    : QMainWindow(parent), m_link(link), m_settings(settings) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Meridial"));
     QFont font(QStringLiteral("MS Sans Serif"));
@@ -219,7 +222,6 @@ void TForm1::BuildStatusBar() {
 }
 
 void TForm1::FormCreate() {
-    m_activeEditor = m_editor;
     QPalette yellow = findChild<QFrame*>(QStringLiteral("Panel1"))->palette();
     yellow.setColor(QPalette::Window, QColor(240, 238, 180));
     findChild<QFrame*>(QStringLiteral("Panel1"))->setPalette(yellow);
@@ -240,21 +242,19 @@ void TForm1::ResetTypingAttributes() {
     format.setForeground(Qt::black);
     format.setFontWeight(QFont::Bold);
     format.setFontUnderline(false);
-    m_activeEditor->setCurrentCharFormat(format);
+    m_editor->setCurrentCharFormat(format);
 }
 
-QString TForm1::CodePage() const {
-    return ResolveCodePage(m_setCom ? m_setCom->Settings().CodePage() : QString());
+int TForm1::EditorLength() const {
+    return EncodedLength(m_editor->toPlainText(), m_settings.CodePage());
 }
-
-int TForm1::EditorLength() const { return EncodedLength(m_editor->toPlainText(), CodePage()); }
 
 void TForm1::RichEdit1Change() {
     const int length = EditorLength();
     m_statusPanel2->setText(QString::number(length));
     if (IsAtLengthLimit(length))
-        MessageBoxes::Current().Tell(this, MessageBoxes::Icon::Information,
-                                     QStringLiteral(" Max length is 150 chars "), QMessageBox::Yes);
+        MessageBoxes::Current().Tell(this, MessageBoxes::Icon::Information, box_texts::MaxLength(),
+                                     QMessageBox::Yes);
 }
 
 bool TForm1::RichEdit1KeyPress(QKeyEvent* event) {
@@ -263,8 +263,8 @@ bool TForm1::RichEdit1KeyPress(QKeyEvent* event) {
         return false;
     ResetTypingAttributes();
     if (AcceptsTypedCharacter(EditorLength())) return false;
-    MessageBoxes::Current().Tell(this, MessageBoxes::Icon::Information,
-                                 QStringLiteral(" Max length is 150 chars "), QMessageBox::Yes);
+    MessageBoxes::Current().Tell(this, MessageBoxes::Icon::Information, box_texts::MaxLength(),
+                                 QMessageBox::Yes);
     return true;
 }
 
@@ -290,36 +290,35 @@ void TForm1::changeEvent(QEvent* event) {
 
 void TForm1::FormActivate() { m_dateTime->SeedClock(); }
 
+TransferRequest TForm1::ReadRequest(const std::string& messageBytes) const {
+    const DateTimeEntry clock = m_dateTime->Entry();
+    const ZoneEntry zone = m_zone->Entry();
+    TransferRequest request;
+    request.signId = m_signId->currentIndex();
+    request.speed = m_speed->value();
+    request.messageBytes = messageBytes;
+    request.date = clock.date;
+    request.timeText = clock.timeText;
+    request.pcZone = PcZoneStateAt();
+    request.zoneRow = zone.zoneRow;
+    request.dstStart = zone.start;
+    request.dstEnd = zone.end;
+    request.formats = clock.formats;
+    return request;
+}
+
 void TForm1::Button1Click() {
     m_statusPanel1->clear();
     m_transfer->setEnabled(false);
-    MessageBoxes& boxes = MessageBoxes::Current();
-    const QString text = m_editor->toPlainText();
-    if (text.isEmpty()) {
-        boxes.Tell(this, MessageBoxes::Icon::Information,
-                   QStringLiteral(" No message to transfer! "), QMessageBox::Yes);
+    // The text is encoded once; every other control is read again as each frame's step runs.
+    const EncodedText encoded = EncodeForSign(m_editor->toPlainText(), m_settings.CodePage());
+    if (!encoded) {
         m_transfer->setEnabled(true);
+        MessageBoxes::Current().Tell(this, MessageBoxes::Icon::Error,
+                                     QString::fromStdString(encoded.error()), QMessageBox::Yes);
         return;
     }
-    const EncodedText encoded = EncodeForSign(text, CodePage());
-    if (!encoded.ok()) {
-        m_transfer->setEnabled(true);
-        boxes.Tell(this, MessageBoxes::Icon::Error, encoded.error, QMessageBox::Yes);
-        return;
-    }
-
-    TransferSteps steps;
-    steps.clockFrame = [this] {
-        return FrameResult{m_dateTime->BuildFrame(m_signId->currentIndex(), PcZoneStateAt()), {}};
-    };
-    steps.zoneFrame = [this] {
-        return m_zone->BuildFrame(m_signId->currentIndex(), m_dateTime->Formats());
-    };
-    steps.messageFrame = [this](const std::string& bytes) {
-        return FrameResult{BuildMessageFrame(m_signId->currentIndex(), m_speed->value(), bytes),
-                           {}};
-    };
-    steps.progress = [this](int position, int maximum) {
+    auto progress = [this](int position, int maximum) {
         if (position == 0) m_progress->setValue(0);
         m_progress->setMaximum(maximum);
         m_progress->setValue(position);
@@ -328,10 +327,8 @@ void TForm1::Button1Click() {
     // Dialogs that would run a modal loop inside the sequence's waits stay shut meanwhile.
     SetModalMenusEnabled(false);
     m_transferRunning = true;
-    MessageBoxes::SetSequenceRunning(true);
-    const int port = m_setCom ? m_setCom->PortNumber() : 1;
-    const TransferOutcome outcome = RunTransfer(m_link, port, encoded.bytes, steps);
-    MessageBoxes::SetSequenceRunning(false);
+    const TransferOutcome outcome = RunTransfer(
+        m_link, m_settings.PortNumber(), [&] { return ReadRequest(*encoded); }, progress);
     m_transferRunning = false;
     SetModalMenusEnabled(true);
     m_progress->setValue(0);
@@ -355,7 +352,7 @@ void TForm1::Report(const TransferOutcome& outcome) {
                        QStringLiteral(" No message to transfer! "), QMessageBox::Yes);
             break;
         case TransferStatus::OpenFailed:
-            boxes.Tell(this, MessageBoxes::Icon::Error, QStringLiteral("Open Com Error"),
+            boxes.Tell(this, MessageBoxes::Icon::Error, box_texts::OpenComError(),
                        QMessageBox::Yes);
             break;
         case TransferStatus::BuildFailed:

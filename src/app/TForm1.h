@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <string>
 
 #include "link/SignLink.h"
 
@@ -15,6 +16,7 @@ class QTextEdit;
 namespace meridial {
 
 class DateTimeGroup;
+class ProgramSettings;
 class TAboutBox;
 class TSetCom;
 class TSetID;
@@ -25,7 +27,7 @@ class ZoneGroup;
 class TForm1 final : public QMainWindow {
     Q_OBJECT
 public:
-    explicit TForm1(SignLink& link, QWidget* parent = nullptr);
+    TForm1(SignLink& link, const ProgramSettings& settings, QWidget* parent = nullptr);
     ~TForm1() override;
 
     // The other windows, created after this one.
@@ -58,18 +60,18 @@ private:
     bool RichEdit1KeyPress(QKeyEvent* event);
     void ResetTypingAttributes();
     int EditorLength() const;
-    QString CodePage() const;
+    struct TransferRequest ReadRequest(const std::string& messageBytes) const;
     void Report(const struct TransferOutcome& outcome);
     void SetModalMenusEnabled(bool enabled);
 
     SignLink& m_link;
+    const ProgramSettings& m_settings;
     TSetCom* m_setCom = nullptr;
     TAboutBox* m_about = nullptr;
     TSetID* m_setId = nullptr;
 
     QComboBox* m_signId;
     QTextEdit* m_editor;
-    QTextEdit* m_activeEditor;
     QSlider* m_speed;
     DateTimeGroup* m_dateTime;
     ZoneGroup* m_zone;

@@ -6,10 +6,11 @@
 #include "app/MenuBarStyle.h"
 #include "app/TAboutBox.h"
 #include "app/TForm1.h"
-#include "link/PortSettings.h"
-#include "link/SerialSignLink.h"
+#include "link/LinkFactory.h"
 #include "link/TSetCom.h"
 #include "service/TSetID.h"
+#include "ui/MessageBoxes.h"
+#include "ui/ProgramSettings.h"
 
 using namespace meridial;
 
@@ -20,18 +21,20 @@ int main(int argc, char* argv[]) {
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/meridial.png")));
     QApplication::setStyle(new MenuBarStyle);
 
-    const PortSettings settings(PortSettings::DefaultPath());
+    ProgramSettings settings{PortSettings(PortSettings::DefaultPath())};
     // One line, shared by every window that sends: it refuses a second open while one sequence
     // holds it.
-    SerialSignLink link([settings](int n) { return settings.DeviceForPort(n); },
-                        WaitMode::EventLoop);
+    PortLink link(settings.Resolver(), WaitMode::EventLoop);
+    ScreenMessageBoxes boxes(&link);
+    MessageBoxes::Install(&boxes);
 
-    TForm1 form1(link);
+    TForm1 form1(link, settings);
     TSetCom setCom(settings, &form1);
     TAboutBox about(&form1);
-    TSetID setId(
-        link, [&setCom] { return setCom.PortNumber(); }, &form1);
+    TSetID setId(link, settings, &form1);
     form1.SetWindows(&setCom, &about, &setId);
     form1.show();
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    MessageBoxes::Install(nullptr);
+    return status;
 }

@@ -4,8 +4,6 @@
 #include <QDateTime>
 #include <QFile>
 #include <QRegularExpression>
-#include <QTextStream>
-#include <cstdio>
 
 #include "clock/PcZone.h"
 #include "message/MessageFrame.h"
@@ -14,54 +12,50 @@
 namespace meridial::cli {
 namespace {
 
-std::optional<int> IntInRange(const QString& option, const QString& value, int low, int high,
-                              QString& error) {
+template <typename T>
+Parsed<T> Fail(const QString& message) {
+    return Parsed<T>::Fail(message);
+}
+
+Parsed<int> IntInRange(const QString& option, const QString& value, int low, int high) {
     bool ok = false;
     const int number = value.toInt(&ok);
-    if (!ok || number < low || number > high) {
-        error = QStringLiteral("%1: '%2' is not a whole number from %3 to %4")
-                    .arg(option, value)
-                    .arg(low)
-                    .arg(high);
-        return std::nullopt;
-    }
+    if (!ok || number < low || number > high)
+        return Fail<int>(QStringLiteral("%1: '%2' is not a whole number from %3 to %4")
+                             .arg(option, value)
+                             .arg(low)
+                             .arg(high));
     return number;
 }
 
 // "YYYY" is an empty row of that year; "YYYY-MM-DD:H" a moment in the chosen zone.
-std::optional<DstTransition> ParseDst(const QString& option, const QString& value, QString& error) {
+Parsed<DstTransition> ParseDst(const QString& option, const QString& value) {
     static const QRegularExpression kYearOnly(QStringLiteral("^(\\d{4})$"));
     static const QRegularExpression kMoment(
         QStringLiteral("^(\\d{4})-(\\d{1,2})-(\\d{1,2}):(\\d{1,2})$"));
-    DstTransition row;
     QRegularExpressionMatch match = kYearOnly.match(value);
     if (!match.hasMatch()) match = kMoment.match(value);
-    if (!match.hasMatch()) {
-        error = QStringLiteral("%1: '%2' is neither YYYY nor YYYY-MM-DD:H").arg(option, value);
-        return std::nullopt;
-    }
+    if (!match.hasMatch())
+        return Fail<DstTransition>(
+            QStringLiteral("%1: '%2' is neither YYYY nor YYYY-MM-DD:H").arg(option, value));
     const int year = match.captured(1).toInt();
-    if (year < kFirstDstYear || year > kLastDstYear) {
-        error = QStringLiteral("%1: the year must lie from %2 to %3")
-                    .arg(option)
-                    .arg(kFirstDstYear)
-                    .arg(kLastDstYear);
-        return std::nullopt;
-    }
+    if (year < kFirstDstYear || year > kLastDstYear)
+        return Fail<DstTransition>(QStringLiteral("%1: the year must lie from %2 to %3")
+                                       .arg(option)
+                                       .arg(kFirstDstYear)
+                                       .arg(kLastDstYear));
+    DstTransition row;
     row.yearText = match.captured(1).toStdString();
     if (match.lastCapturedIndex() == 1) {
         row.day = kNoDay;
         return row;
     }
-    const auto month =
-        IntInRange(option + QStringLiteral(" month"), match.captured(2), 1, 12, error);
-    const auto day =
-        month ? IntInRange(option + QStringLiteral(" day"), match.captured(3), 1, 31, error)
-              : std::nullopt;
-    const auto hour =
-        day ? IntInRange(option + QStringLiteral(" hour"), match.captured(4), 0, 23, error)
-            : std::nullopt;
-    if (!hour) return std::nullopt;
+    const auto month = IntInRange(option + QStringLiteral(" month"), match.captured(2), 1, 12);
+    if (!month) return Fail<DstTransition>(month.error());
+    const auto day = IntInRange(option + QStringLiteral(" day"), match.captured(3), 1, 31);
+    if (!day) return Fail<DstTransition>(day.error());
+    const auto hour = IntInRange(option + QStringLiteral(" hour"), match.captured(4), 0, 23);
+    if (!hour) return Fail<DstTransition>(hour.error());
     row.month = *month;
     row.day = *day;
     row.hour = *hour;
@@ -74,16 +68,14 @@ bool IsTimeFieldText(const QString& text) {
     return kField.match(text).hasMatch();
 }
 
-std::optional<QString> ReadMessageFile(const QString& path, QString& error) {
+Parsed<QString> ReadMessageFile(const QString& path) {
     QFile file;
     const bool opened = path == QStringLiteral("-")
                             ? file.open(stdin, QIODevice::ReadOnly)
                             : (file.setFileName(path), file.open(QIODevice::ReadOnly));
-    if (!opened) {
-        error =
-            QStringLiteral("--message-file: cannot read '%1': %2").arg(path, file.errorString());
-        return std::nullopt;
-    }
+    if (!opened)
+        return Fail<QString>(
+            QStringLiteral("--message-file: cannot read '%1': %2").arg(path, file.errorString()));
     QString text = QString::fromUtf8(file.readAll());
     // A file's own final line break is not part of the message.
     if (text.endsWith(QStringLiteral("\r\n")))
@@ -93,34 +85,47 @@ std::optional<QString> ReadMessageFile(const QString& path, QString& error) {
     return text;
 }
 
+// The position of the value among the names, compared without case.
+template <std::size_t N>
+std::optional<int> IndexOf(const std::array<std::string_view, N>& names, const QString& value) {
+    for (std::size_t i = 0; i < N; ++i)
+        if (value.compare(QLatin1String(names[i].data(), static_cast<qsizetype>(names[i].size())),
+                          Qt::CaseInsensitive) == 0)
+            return static_cast<int>(i);
+    return std::nullopt;
+}
+
 }  // namespace
 
-std::optional<PortChoice> ParsePort(const QString& value, QString& error) {
-    static const QRegularExpression kCom(QStringLiteral("^COM(\\d+)$"),
-                                         QRegularExpression::CaseInsensitiveOption);
-    const QRegularExpressionMatch match = kCom.match(value);
-    if (match.hasMatch()) {
-        const auto number = IntInRange(QStringLiteral("--port"), match.captured(1), 1, 8, error);
-        if (!number) return std::nullopt;
+Parsed<PortChoice> ParsePort(const QString& value) {
+    if (const auto number = ParsePortName(value.toStdString())) {
+        if (*number < kFirstPortNumber || *number > kLastPortNumber)
+            return Fail<PortChoice>(
+                QStringLiteral("--port: '%1' is not a whole number from %2 to %3")
+                    .arg(value.mid(3))
+                    .arg(kFirstPortNumber)
+                    .arg(kLastPortNumber));
         return PortChoice{*number, {}};
     }
-    if (value.isEmpty()) {
-        error = QStringLiteral("--port: give COM1..COM8 or a device path");
-        return std::nullopt;
-    }
+    if (value.isEmpty())
+        return Fail<PortChoice>(QStringLiteral("--port: give COM%1..COM%2 or a device path")
+                                    .arg(kFirstPortNumber)
+                                    .arg(kLastPortNumber));
     return PortChoice{std::nullopt, value};
 }
 
-std::optional<TransferOptions> ParseTransferOptions(const QStringList& args, QString& error) {
+Parsed<TransferOptions> ParseTransferOptions(const QStringList& args) {
+    using Result = Parsed<TransferOptions>;
     const QDateTime now = QDateTime::currentDateTime();
     TransferOptions options;
-    options.date = {now.date().year(), now.date().month(), now.date().day()};
-    options.timeText = now.time().toString(QStringLiteral("HH:mm:ss"));
-    options.zone = PcZoneStateAt(now);
+    TransferRequest& request = options.request;
+    request.date = {now.date().year(), now.date().month(), now.date().day()};
+    request.timeText = now.time().toString(QStringLiteral("HH:mm:ss")).toStdString();
+    request.pcZone = PcZoneStateAt(now);
     std::optional<int> zoneRow;
     const std::string thisYear = std::to_string(now.date().year());
-    options.dstStart = {thisYear, kNoMonth, kNoDay, 0};
-    options.dstEnd = options.dstStart;
+    request.dstStart = {thisYear, kNoMonth, kNoDay, 0};
+    request.dstEnd = request.dstStart;
     static const QStringList kValueOptions{
         QStringLiteral("--port"),         QStringLiteral("--id"),
         QStringLiteral("--speed"),        QStringLiteral("--message"),
@@ -132,94 +137,83 @@ std::optional<TransferOptions> ParseTransferOptions(const QStringList& args, QSt
 
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& option = args[i];
-        auto value = [&]() -> std::optional<QString> {
-            if (i + 1 >= args.size()) {
-                error = QStringLiteral("%1 needs a value").arg(option);
-                return std::nullopt;
-            }
-            return args[++i];
-        };
-        std::optional<QString> v;
         if (option == QStringLiteral("--dry-run")) {
             options.dryRun = true;
-        } else if (option == QStringLiteral("--dst")) {
-            options.zone.daylight = true;
-        } else if (option == QStringLiteral("--no-dst")) {
-            options.zone.daylight = false;
-        } else if (!kValueOptions.contains(option)) {
-            error = QStringLiteral("unknown option '%1' for transfer").arg(option);
-            return std::nullopt;
-        } else if (!(v = value())) {
-            return std::nullopt;
-        } else if (option == QStringLiteral("--port")) {
-            options.port = ParsePort(*v, error);
-            if (!options.port) return std::nullopt;
+            continue;
+        }
+        if (option == QStringLiteral("--dst") || option == QStringLiteral("--no-dst")) {
+            request.pcZone.daylight = option == QStringLiteral("--dst");
+            continue;
+        }
+        if (!kValueOptions.contains(option))
+            return Result::Fail(QStringLiteral("unknown option '%1' for transfer").arg(option));
+        if (i + 1 >= args.size())
+            return Result::Fail(QStringLiteral("%1 needs a value").arg(option));
+        const QString& v = args[++i];
+        if (option == QStringLiteral("--port")) {
+            auto port = ParsePort(v);
+            if (!port) return Result::Fail(port.error());
+            options.port = *port;
         } else if (option == QStringLiteral("--id")) {
-            const auto id = IntInRange(option, *v, 0, 99, error);
-            if (!id) return std::nullopt;
-            options.signId = *id;
+            const auto id = IntInRange(option, v, 0, 99);
+            if (!id) return Result::Fail(id.error());
+            request.signId = *id;
         } else if (option == QStringLiteral("--speed")) {
-            const auto speed = IntInRange(option, *v, kSlowestSpeed, kFastestSpeed, error);
-            if (!speed) return std::nullopt;
-            options.speed = *speed;
+            const auto speed = IntInRange(option, v, kSlowestSpeed, kFastestSpeed);
+            if (!speed) return Result::Fail(speed.error());
+            request.speed = *speed;
         } else if (option == QStringLiteral("--message")) {
-            options.message = *v;
+            options.message = v;
         } else if (option == QStringLiteral("--message-file")) {
-            const auto text = ReadMessageFile(*v, error);
-            if (!text) return std::nullopt;
+            const auto text = ReadMessageFile(v);
+            if (!text) return Result::Fail(text.error());
             options.message = *text;
         } else if (option == QStringLiteral("--date")) {
-            const QDate date = QDate::fromString(*v, QStringLiteral("yyyy-MM-dd"));
-            if (!date.isValid()) {
-                error = QStringLiteral("--date: '%1' is not a date YYYY-MM-DD").arg(*v);
-                return std::nullopt;
-            }
-            options.date = {date.year(), date.month(), date.day()};
+            const QDate date = QDate::fromString(v, QStringLiteral("yyyy-MM-dd"));
+            if (!date.isValid())
+                return Result::Fail(QStringLiteral("--date: '%1' is not a date YYYY-MM-DD").arg(v));
+            request.date = {date.year(), date.month(), date.day()};
         } else if (option == QStringLiteral("--time")) {
-            if (!IsTimeFieldText(*v)) {
-                error = QStringLiteral("--time: '%1' is not hh:mm:ss (blanks allowed for digits)")
-                            .arg(*v);
-                return std::nullopt;
-            }
-            options.timeText = *v;
+            if (!IsTimeFieldText(v))
+                return Result::Fail(
+                    QStringLiteral("--time: '%1' is not hh:mm:ss (blanks allowed for digits)")
+                        .arg(v));
+            request.timeText = v.toStdString();
         } else if (option == QStringLiteral("--bias")) {
-            const auto bias = IntInRange(option, *v, -1439, 1439, error);
-            if (!bias) return std::nullopt;
-            options.zone.bias = *bias;
+            const auto bias = IntInRange(option, v, -1439, 1439);
+            if (!bias) return Result::Fail(bias.error());
+            request.pcZone.bias = *bias;
         } else if (option == QStringLiteral("--zone")) {
-            zoneRow = IntInRange(option, *v, 0, kZoneCount - 1, error);
-            if (!zoneRow) return std::nullopt;
+            const auto row = IntInRange(option, v, 0, kZoneCount - 1);
+            if (!row) return Result::Fail(row.error());
+            zoneRow = *row;
         } else if (option == QStringLiteral("--dst-start") ||
                    option == QStringLiteral("--dst-end")) {
-            const auto row = ParseDst(option, *v, error);
-            if (!row) return std::nullopt;
-            (option == QStringLiteral("--dst-start") ? options.dstStart : options.dstEnd) = *row;
+            const auto row = ParseDst(option, v);
+            if (!row) return Result::Fail(row.error());
+            (option == QStringLiteral("--dst-start") ? request.dstStart : request.dstEnd) = *row;
         } else if (option == QStringLiteral("--time-format")) {
-            if (*v != QStringLiteral("24") && *v != QStringLiteral("12")) {
-                error = QStringLiteral("--time-format: '%1' is neither 24 nor 12").arg(*v);
-                return std::nullopt;
-            }
-            options.formats.timeFormat = *v == QStringLiteral("12") ? 1 : 0;
+            if (v != QStringLiteral("24") && v != QStringLiteral("12"))
+                return Result::Fail(
+                    QStringLiteral("--time-format: '%1' is neither 24 nor 12").arg(v));
+            request.formats.timeFormat =
+                v == QStringLiteral("12") ? TimeFormat::Hour12 : TimeFormat::Hour24;
         } else if (option == QStringLiteral("--date-style")) {
-            const QString style = v->toLower();
-            if (style != QStringLiteral("alphabet") && style != QStringLiteral("number")) {
-                error = QStringLiteral("--date-style: '%1' is neither alphabet nor number").arg(*v);
-                return std::nullopt;
-            }
-            options.formats.dateStyle = style == QStringLiteral("number") ? 1 : 0;
+            const auto style = IndexOf(kDateStyleNames, v);
+            if (!style)
+                return Result::Fail(
+                    QStringLiteral("--date-style: '%1' is neither alphabet nor number").arg(v));
+            request.formats.dateStyle = static_cast<DateStyle>(*style);
         } else if (option == QStringLiteral("--date-order")) {
-            const QStringList orders{QStringLiteral("MM-DD-YY"), QStringLiteral("YY-MM-DD"),
-                                     QStringLiteral("DD-MM-YY")};
-            const auto index = orders.indexOf(v->toUpper());
-            if (index < 0) {
-                error = QStringLiteral("--date-order: '%1' is not one of %2")
-                            .arg(*v, orders.join(u'|'));
-                return std::nullopt;
-            }
-            options.formats.dateOrder = static_cast<int>(index);
+            const auto order = IndexOf(kDateOrderNames, v);
+            if (!order)
+                return Result::Fail(
+                    QStringLiteral("--date-order: '%1' is not one of MM-DD-YY|YY-MM-DD|DD-MM-YY")
+                        .arg(v));
+            request.formats.dateOrder = static_cast<DateOrder>(*order);
         }
     }
-    options.zoneRow = zoneRow.value_or(ZoneForBias(options.zone.bias));
+    request.zoneRow = zoneRow.value_or(ZoneForBias(request.pcZone.bias));
     return options;
 }
 

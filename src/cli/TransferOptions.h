@@ -4,8 +4,9 @@
 #include <QStringList>
 #include <optional>
 
-#include "clock/ClockFrame.h"
-#include "zone/ZoneFrame.h"
+#include "link/LinkTarget.h"
+#include "link/Result.h"
+#include "message/TransferRequest.h"
 
 namespace meridial::cli {
 
@@ -15,31 +16,24 @@ struct PortChoice {
     QString devicePath;
 };
 
+// "transfer": what to send (all but the message's bytes, which need the settings' code page),
+// where, and whether to send at all.
 struct TransferOptions {
-    std::optional<PortChoice> port;
-    int signId = 0;
-    int speed = 2;
+    TransferRequest request;
     QString message;
-    CivilDate date;
-    QString timeText;
-    PcZoneState zone;
-    int zoneRow = 0;
-    DstTransition dstStart;
-    DstTransition dstEnd;
-    DisplayFormats formats;
+    std::optional<PortChoice> port;
     bool dryRun = false;
 };
 
-// A bad option or value, with a message that names it.
-struct UsageError {
-    QString message;
-};
+// A bad option or value gives a message that names it.
+template <typename T>
+using Parsed = Result<T, QString>;
 
 // Parses "--port COMn|PATH".
-std::optional<PortChoice> ParsePort(const QString& value, QString& error);
+Parsed<PortChoice> ParsePort(const QString& value);
 
 // Parses the options after "transfer". Defaults come from the PC's clock and zone at the moment
 // of parsing. Reading --message-file happens here, so its errors are usage errors too.
-std::optional<TransferOptions> ParseTransferOptions(const QStringList& args, QString& error);
+Parsed<TransferOptions> ParseTransferOptions(const QStringList& args);
 
 }  // namespace meridial::cli

@@ -9,8 +9,8 @@
 #include <cstdio>
 
 #include "cli/TransferOptions.h"
+#include "link/LinkFactory.h"
 #include "link/PortSettings.h"
-#include "link/SerialSignLink.h"
 #include "message/MessageFrame.h"
 #include "message/TextEncoding.h"
 #include "message/TransferSequence.h"
@@ -66,24 +66,28 @@ int Usage(const QString& message) {
     return kUsage;
 }
 
-struct LinkTarget {
+// The port the sequence opens and how it reaches its target: a COM number through the settings
+// file, or a device path given on the command line.
+struct PortPlan {
     int portNumber = kDefaultPortNumber;
-    PortResolver resolver;
+    TargetResolver resolver;
 };
 
-LinkTarget ResolveTarget(const std::optional<PortChoice>& choice, const PortSettings& settings) {
-    LinkTarget target;
-    target.resolver = [settings](int n) { return settings.DeviceForPort(n); };
+PortPlan PlanPort(const std::optional<PortChoice>& choice, const PortSettings& settings) {
+    PortPlan plan;
+    plan.resolver = [settings](int n) { return settings.TargetForPort(n); };
     if (!choice) {
-        target.portNumber = settings.ReadPortNumber();
+        plan.portNumber = settings.ReadPortNumber();
     } else if (choice->comNumber) {
-        target.portNumber = *choice->comNumber;
+        plan.portNumber = *choice->comNumber;
     } else {
-        const QString path = choice->devicePath;
-        target.resolver = [path](int) { return path; };
+        const Result<LinkTarget> target = ParseLinkTarget(choice->devicePath.toStdString());
+        plan.resolver = [target](int) { return target; };
     }
-    return target;
+    return plan;
 }
+
+QString TargetName(const PortLink& link) { return QString::fromStdString(link.Target().address); }
 
 int ReportOpenFailure(OpenFailure failure, const std::string& detail) {
     Print(stderr, QStringLiteral("Open Com Error: %1").arg(QString::fromStdString(detail)));
@@ -96,59 +100,56 @@ int ReportOpenFailure(OpenFailure failure, const std::string& detail) {
     return kOpenFailed;
 }
 
+int NoMessage() {
+    Print(stderr, QStringLiteral("No message to transfer!"));
+    return kUsage;
+}
+
 int Transfer(const QStringList& args) {
-    QString error;
-    const auto options = ParseTransferOptions(args, error);
-    if (!options) return Usage(error);
-    if (options->message.isEmpty()) {
-        Print(stderr, QStringLiteral("No message to transfer!"));
-        return kUsage;
-    }
+    auto parsed = ParseTransferOptions(args);
+    if (!parsed) return Usage(parsed.error());
+    TransferOptions& options = parsed.value();
+    if (options.message.isEmpty()) return NoMessage();
 
     const PortSettings settings(PortSettings::DefaultPath());
-    const EncodedText text = EncodeForSign(options->message, ResolveCodePage(settings.CodePage()));
-    if (!text.ok()) {
-        Print(stderr, text.error);
+    const EncodedText text = EncodeForSign(options.message, ResolveCodePage(settings.CodePage()));
+    if (!text) {
+        Print(stderr, QString::fromStdString(text.error()));
         return kBuildFailed;
     }
-    if (static_cast<int>(text.bytes.size()) > kMaxMessageLength)
+    TransferRequest& request = options.request;
+    request.messageBytes = *text;
+    if (static_cast<int>(request.messageBytes.size()) > kMaxMessageLength)
         Print(stderr,
               QStringLiteral("Note: the message is %1 characters; the editor stops typing at %2.")
-                  .arg(text.bytes.size())
+                  .arg(request.messageBytes.size())
                   .arg(kMaxMessageLength));
 
-    // Every frame is built before the port opens, so a bad row sends nothing at all.
-    const FrameResult clock = {BuildClockFrame(options->signId, options->date,
-                                               options->timeText.toStdString(), options->zone),
-                               {}};
-    const FrameResult zone = BuildZoneFrame(options->signId, options->zoneRow, options->dstStart,
-                                            options->dstEnd, options->formats);
-    if (!zone.ok()) {
-        Print(stderr, QString::fromStdString(zone.error));
-        return kBuildFailed;
+    // Every frame is built before the port opens, so a bad value sends nothing at all.
+    QStringList frames;
+    for (const TransferStep step : kTransferSteps) {
+        const FrameResult frame = BuildTransferFrame(request, step);
+        if (!frame) {
+            Print(stderr, QString::fromStdString(frame.error()));
+            return kBuildFailed;
+        }
+        frames << QString::fromStdString(HexBytes(*frame));
     }
-    const FrameResult message = {BuildMessageFrame(options->signId, options->speed, text.bytes),
-                                 {}};
-    if (options->dryRun) {
-        for (const FrameResult* f : {&clock, &zone, &message})
-            Print(stdout, QString::fromStdString(HexBytes(f->frame)));
+    if (options.dryRun) {
+        for (const QString& frame : frames) Print(stdout, frame);
         return kOk;
     }
 
-    const LinkTarget target = ResolveTarget(options->port, settings);
-    SerialSignLink link(target.resolver, WaitMode::Blocking);
+    const PortPlan plan = PlanPort(options.port, settings);
+    PortLink link(plan.resolver, WaitMode::Blocking);
     const bool showProgress = ::isatty(STDERR_FILENO) == 1;
-    TransferSteps steps;
-    steps.clockFrame = [&] { return clock; };
-    steps.zoneFrame = [&] { return zone; };
-    steps.messageFrame = [&](const std::string&) { return message; };
-    steps.progress = [&](int position, int maximum) {
+    auto progress = [&](int position, int maximum) {
         if (!showProgress) return;
         std::fprintf(stderr, "\rSending message %d/%d", position, maximum);
         if (position == 0 && maximum > 0) std::fputs("\r\033[K", stderr);
         std::fflush(stderr);
     };
-    const TransferOutcome outcome = RunTransfer(link, target.portNumber, text.bytes, steps);
+    const TransferOutcome outcome = RunTransfer(link, plan.portNumber, request, progress);
     switch (outcome.status) {
         case TransferStatus::Ok:
             Print(stdout, QStringLiteral("Transmission OK."));
@@ -156,8 +157,7 @@ int Transfer(const QStringList& args) {
         case TransferStatus::OpenFailed:
             return ReportOpenFailure(outcome.openFailure, outcome.message);
         case TransferStatus::EmptyMessage:
-            Print(stderr, QStringLiteral("No message to transfer!"));
-            return kUsage;
+            return NoMessage();
         case TransferStatus::BuildFailed:
             Print(stderr, QString::fromStdString(outcome.message));
             return kBuildFailed;
@@ -167,7 +167,7 @@ int Transfer(const QStringList& args) {
     Print(stderr, QStringLiteral("Transmission Error."));
     if (!outcome.lineError.empty())
         Print(stderr, QStringLiteral("The serial line failed: %1 (%2)")
-                          .arg(QString::fromStdString(outcome.lineError), link.DeviceName()));
+                          .arg(QString::fromStdString(outcome.lineError), TargetName(link)));
     else
         Print(stderr, QStringLiteral("The sign did not answer \"ACK\"."));
     return kNotAcknowledged;
@@ -176,12 +176,12 @@ int Transfer(const QStringList& args) {
 int ResetId(const QStringList& args) {
     std::optional<int> newId;
     std::optional<PortChoice> port;
-    QString error;
     for (qsizetype i = 0; i < args.size(); ++i) {
         if (args[i] == QStringLiteral("--port")) {
             if (i + 1 >= args.size()) return Usage(QStringLiteral("--port needs a value"));
-            port = ParsePort(args[++i], error);
-            if (!port) return Usage(error);
+            auto parsed = ParsePort(args[++i]);
+            if (!parsed) return Usage(parsed.error());
+            port = *parsed;
         } else if (!newId) {
             newId = ParseResetId(args[i].toStdString());
             if (!newId)
@@ -193,12 +193,12 @@ int ResetId(const QStringList& args) {
     }
     if (!newId) return Usage(QStringLiteral("reset-id needs the new Sign ID, 01..FF"));
     const PortSettings settings(PortSettings::DefaultPath());
-    const LinkTarget target = ResolveTarget(port, settings);
-    SerialSignLink link(target.resolver, WaitMode::Blocking);
-    const OpenResult opened = RunResetId(link, target.portNumber, *newId);
-    if (!opened.ok()) return ReportOpenFailure(opened.failure, opened.detail);
+    const PortPlan plan = PlanPort(port, settings);
+    PortLink link(plan.resolver, WaitMode::Blocking);
+    const OpenResult opened = RunResetId(link, plan.portNumber, *newId);
+    if (!opened) return ReportOpenFailure(opened.error().failure, opened.error().detail);
     Print(stdout, QStringLiteral("Sent %1 to %2")
-                      .arg(QString::fromStdString(BuildResetFrame(*newId)), link.DeviceName()));
+                      .arg(QString::fromStdString(BuildResetFrame(*newId)), TargetName(link)));
     return kOk;
 }
 
@@ -216,7 +216,7 @@ int Zones() {
 int Ports() {
     const PortSettings settings(PortSettings::DefaultPath());
     QStringList mapped;
-    for (int n = 1; n <= 8; ++n) {
+    for (int n = kFirstPortNumber; n <= kLastPortNumber; ++n) {
         const QString device = settings.DeviceForPort(n);
         mapped << QFileInfo(device).canonicalFilePath();
         Print(stdout, QStringLiteral("COM%1  %2  %3")

@@ -62,7 +62,7 @@ SignClockTime ClockTimeToUtc(const CivilDate& picked, std::string_view timeText,
     return t;
 }
 
-std::string BuildClockFrame(int signId, const CivilDate& picked, std::string_view timeText,
+FrameResult BuildClockFrame(int signId, const CivilDate& picked, std::string_view timeText,
                             const PcZoneState& zone) {
     const SignClockTime t = ClockTimeToUtc(picked, timeText, zone);
     const std::string payload{

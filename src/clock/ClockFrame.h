@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+#include "link/SignFrame.h"
+
 namespace meridial {
 
 inline constexpr int kDefaultHour = 12;    // an unreadable hour in the time field
@@ -41,7 +43,7 @@ SignClockTime ClockTimeToUtc(const CivilDate& picked, std::string_view timeText,
                              const PcZoneState& zone);
 
 // "<IDnn><SS>" + second, minute, hour, day, month, weekday, year + checksum + "<E>": 21 bytes.
-std::string BuildClockFrame(int signId, const CivilDate& picked, std::string_view timeText,
+FrameResult BuildClockFrame(int signId, const CivilDate& picked, std::string_view timeText,
                             const PcZoneState& zone);
 
 }  // namespace meridial

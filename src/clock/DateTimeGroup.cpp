@@ -8,17 +8,19 @@
 #include <QLocale>
 #include <QTimer>
 
-#include "app/MessageBoxes.h"
 #include "clock/TimeField.h"
 #include "clock/TimeFieldRules.h"
+#include "ui/MessageBoxes.h"
 
 namespace meridial {
 namespace {
 
-QComboBox* List(QWidget* parent, const char* name, const QStringList& items) {
+template <std::size_t N>
+QComboBox* List(QWidget* parent, const char* name, const std::array<std::string_view, N>& items) {
     auto* list = new QComboBox(parent);
     list->setObjectName(QLatin1String(name));
-    list->addItems(items);
+    for (std::string_view item : items)
+        list->addItem(QString::fromLatin1(item.data(), static_cast<qsizetype>(item.size())));
     list->setCurrentIndex(0);
     return list;
 }
@@ -49,11 +51,9 @@ DateTimeGroup::DateTimeGroup(QWidget* parent)
     m_time = new TimeField(this);
     m_time->setObjectName(QStringLiteral("MaskEdit1"));
 
-    m_timeFormat = List(this, "ComboBox2", {QStringLiteral("24 Hour"), QStringLiteral("12 Hour")});
-    m_dateStyle = List(this, "ComboBox3", {QStringLiteral("ALPHABET"), QStringLiteral("NUMBER")});
-    m_dateOrder =
-        List(this, "ComboBox4",
-             {QStringLiteral("MM-DD-YY"), QStringLiteral("YY-MM-DD"), QStringLiteral("DD-MM-YY")});
+    m_timeFormat = List(this, "ComboBox2", kTimeFormatNames);
+    m_dateStyle = List(this, "ComboBox3", kDateStyleNames);
+    m_dateOrder = List(this, "ComboBox4", kDateOrderNames);
 
     m_timer = new QTimer(this);
     m_timer->setObjectName(QStringLiteral("Timer1"));
@@ -116,14 +116,13 @@ void DateTimeGroup::MaskEdit1MouseUp() {
     m_savedSelectionLength = static_cast<int>(m_time->selectedText().size());
 }
 
-std::string DateTimeGroup::BuildFrame(int signId, const PcZoneState& zone) const {
+DateTimeEntry DateTimeGroup::Entry() const {
     const QDate d = m_date->date();
-    return BuildClockFrame(signId, {d.year(), d.month(), d.day()}, m_time->text().toStdString(),
-                           zone);
-}
-
-DisplayFormats DateTimeGroup::Formats() const {
-    return {m_timeFormat->currentIndex(), m_dateStyle->currentIndex(), m_dateOrder->currentIndex()};
+    return {{d.year(), d.month(), d.day()},
+            m_time->text().toStdString(),
+            {static_cast<TimeFormat>(m_timeFormat->currentIndex()),
+             static_cast<DateStyle>(m_dateStyle->currentIndex()),
+             static_cast<DateOrder>(m_dateOrder->currentIndex())}};
 }
 
 }  // namespace meridial

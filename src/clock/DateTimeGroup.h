@@ -5,7 +5,7 @@
 #include <string>
 
 #include "clock/ClockFrame.h"
-#include "zone/ZoneFrame.h"
+#include "clock/DisplayFormats.h"
 
 class QComboBox;
 class QDateEdit;
@@ -14,6 +14,13 @@ class QTimer;
 namespace meridial {
 
 class TimeField;
+
+// What the operator entered in the group.
+struct DateTimeEntry {
+    CivilDate date;
+    std::string timeText;  // the field's 8 characters
+    DisplayFormats formats;
+};
 
 // " Local Date and Time ": the date picker, the running clock the operator can correct, and the
 // sign's clock and date formats.
@@ -25,9 +32,7 @@ public:
     // Writes the PC's time of day into the field and starts the clock.
     void SeedClock(const QTime& now = QTime::currentTime());
 
-    // The date-and-time frame from the picked date, the time field and the PC's zone state.
-    std::string BuildFrame(int signId, const PcZoneState& zone) const;
-    DisplayFormats Formats() const;
+    DateTimeEntry Entry() const;
 
 public slots:
     void Timer1Timer();

@@ -1,17 +1,10 @@
 #include "clock/TimeFieldRules.h"
 
-#include <cstdio>
-
 #include "link/IntegerText.h"
+#include "link/SignFrame.h"
 
 namespace meridial {
 namespace {
-
-std::string Trim(std::string_view text) {
-    const auto first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos) return {};
-    return std::string(text.substr(first, text.find_last_not_of(' ') - first + 1));
-}
 
 bool AllDigits(std::string_view s) {
     if (s.empty() || s.size() > 2) return false;
@@ -37,20 +30,15 @@ bool IsValidTimeOfDay(const std::string& text) {
     return parts >= 2;
 }
 
-std::string Two(int v) {
-    char text[4];
-    std::snprintf(text, sizeof text, "%02d", v);
-    return text;
-}
-
 }  // namespace
 
 std::string TimeFieldText(int hour, int minute, int second) {
-    return Two(hour) + ":" + Two(minute) + ":" + Two(second);
+    return TwoDigits(hour) + ":" + TwoDigits(minute) + ":" + TwoDigits(second);
 }
 
 std::optional<std::string> TickTimeField(std::string_view text) {
-    if (text.size() != kTimeFieldLength || !IsValidTimeOfDay(Trim(text))) return std::nullopt;
+    if (text.size() != kTimeFieldLength || !IsValidTimeOfDay(std::string(Trim(text, " "))))
+        return std::nullopt;
     std::string hourText(text.substr(0, 2)), minuteText(text.substr(3, 2)),
         secondText(text.substr(6, 2));
     const auto hour = ParseDecimal(hourText), minute = ParseDecimal(minuteText),
@@ -62,14 +50,14 @@ std::optional<std::string> TickTimeField(std::string_view text) {
         return std::nullopt;
 
     if (*second + 1 < 60) {
-        secondText = Two(*second + 1);
+        secondText = TwoDigits(*second + 1);
     } else {
         secondText = "00";
         if (*minute + 1 < 60) {
-            minuteText = Two(*minute + 1);
+            minuteText = TwoDigits(*minute + 1);
         } else {
             minuteText = "00";
-            hourText = *hour + 1 > 23 ? "00" : Two(*hour + 1);
+            hourText = *hour + 1 > 23 ? "00" : TwoDigits(*hour + 1);
         }
     }
     return hourText + ":" + minuteText + ":" + secondText;

@@ -4,14 +4,15 @@
 #include <limits>
 
 namespace meridial {
-namespace {
 
-std::string_view Trim(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t\r\n");
+std::string_view Trim(std::string_view text, std::string_view blanks) {
+    const auto first = text.find_first_not_of(blanks);
     if (first == std::string_view::npos) return {};
-    const auto last = text.find_last_not_of(" \t\r\n");
+    const auto last = text.find_last_not_of(blanks);
     return text.substr(first, last - first + 1);
 }
+
+namespace {
 
 std::optional<int> ParseWhole(std::string_view text, int base) {
     if (text.empty()) return std::nullopt;

@@ -6,6 +6,9 @@
 
 namespace meridial {
 
+// The text without the given characters at either end.
+std::string_view Trim(std::string_view text, std::string_view blanks = " \t\r\n");
+
 // A plain decimal integer: optional surrounding blanks, optional sign, digits only.
 std::optional<int> ParseDecimal(std::string_view text);
 

@@ -7,7 +7,7 @@
 #include <QStandardPaths>
 
 #include "link/IntegerText.h"
-#include "link/SerialSignLink.h"
+#include "link/SerialPlatform.h"
 
 namespace meridial {
 namespace {
@@ -57,9 +57,10 @@ int PortSettings::ReadPortNumber() const {
     return ParseProfileInt(ReadValue(kSignSection, kPortKey).toStdString(), kDefaultPortNumber);
 }
 
-std::optional<QString> PortSettings::WritePortNumber(int portNumber) const {
-    const QString failure =
-        QStringLiteral("Unable to write to %1").arg(QDir::toNativeSeparators(m_path));
+Status PortSettings::WritePortNumber(int portNumber) const {
+    const Status failure = Status::Fail(QStringLiteral("Unable to write to %1")
+                                            .arg(QDir::toNativeSeparators(m_path))
+                                            .toStdString());
     const QFileInfo info(m_path);
     if (!QDir().mkpath(info.absolutePath())) return failure;
     QSettings settings(m_path, QSettings::IniFormat);
@@ -74,13 +75,17 @@ std::optional<QString> PortSettings::WritePortNumber(int portNumber) const {
     // value() would still return the unsaved number; only the status tells that the file was
     // not written.
     if (settings.status() == QSettings::AccessError) return failure;
-    return std::nullopt;
+    return Done();
 }
 
 QString PortSettings::DeviceForPort(int portNumber) const {
     const int number = ClampPortNumber(portNumber);
     const QString device = ReadValue(kPortsSection, QStringLiteral("COM%1").arg(number)).trimmed();
     return device.isEmpty() ? DefaultDeviceForPort(number) : device;
+}
+
+Result<LinkTarget> PortSettings::TargetForPort(int portNumber) const {
+    return ParseLinkTarget(DeviceForPort(portNumber).toStdString());
 }
 
 QString PortSettings::CodePage() const { return ReadValue(kSignSection, kCodePageKey).trimmed(); }

@@ -1,11 +1,11 @@
 #pragma once
 
 #include <QString>
-#include <optional>
+
+#include "link/LinkTarget.h"
+#include "link/Result.h"
 
 namespace meridial {
-
-inline constexpr int kDefaultPortNumber = 1;
 
 // The settings file shared by the program and the command-line tool: section "Sign" with the
 // remembered "comport" (and an optional "codepage"), and an optional section "Ports" naming the
@@ -24,10 +24,13 @@ public:
     int ReadPortNumber() const;
 
     // Stores the number in decimal. On failure: "Unable to write to <full path>".
-    std::optional<QString> WritePortNumber(int portNumber) const;
+    Status WritePortNumber(int portNumber) const;
 
     // The device for COM1..COM8: "[Ports] COMn=" when set, else the platform's default.
     QString DeviceForPort(int portNumber) const;
+
+    // The target behind COMn, resolved from DeviceForPort.
+    Result<LinkTarget> TargetForPort(int portNumber) const;
 
     // "[Sign] codepage" as written, empty when not set.
     QString CodePage() const;

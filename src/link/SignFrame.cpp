@@ -2,19 +2,21 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 
 #include "link/SignLink.h"
 
 namespace meridial {
 
-std::string AddressTag(int signId) {
-    const int id = std::clamp(signId, 0, 99);
-    std::string tag = "<ID";
-    tag += static_cast<char>('0' + id / 10);
-    tag += static_cast<char>('0' + id % 10);
-    tag += '>';
-    return tag;
+std::string AddressTag(int signId) { return "<ID" + TwoDigits(std::clamp(signId, 0, 99)) + ">"; }
+
+std::string HexByte(std::uint8_t value) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    return {kDigits[value >> 4], kDigits[value & 0x0F]};
+}
+
+std::string TwoDigits(int value) {
+    const int v = ((value % 100) + 100) % 100;
+    return {static_cast<char>('0' + v / 10), static_cast<char>('0' + v % 10)};
 }
 
 std::uint8_t XorChecksum(std::string_view bytes) {
@@ -39,8 +41,11 @@ std::string AddressedFrame(int signId, std::string_view command, std::string_vie
     return frame;
 }
 
-void SendFramePaced(SignLink& link, std::string_view frame) {
+void SendFramePaced(SignLink& link, std::string_view frame, int byteIntervalMs,
+                    const ByteProgress& beforeByte) {
     for (std::size_t j = 1; j <= frame.size(); ++j) {
+        if (beforeByte) beforeByte(static_cast<int>(j));
+        if (byteIntervalMs > 0) link.Delay(byteIntervalMs);
         if (j == kHeaderPauseBeforeByte) link.Delay(kHeaderPauseMs);
         link.WriteByte(static_cast<std::uint8_t>(frame[j - 1]));
     }
@@ -56,14 +61,11 @@ bool WaitForAck(SignLink& link) {
 }
 
 std::string HexBytes(std::string_view bytes) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
     std::string out;
     out.reserve(bytes.size() * 3);
     for (char c : bytes) {
-        const auto b = static_cast<std::uint8_t>(c);
         if (!out.empty()) out += ' ';
-        out += kDigits[b >> 4];
-        out += kDigits[b & 0x0F];
+        out += HexByte(static_cast<std::uint8_t>(c));
     }
     return out;
 }

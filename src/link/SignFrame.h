@@ -1,21 +1,18 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
+
+#include "link/Result.h"
 
 namespace meridial {
 
 class SignLink;
 
 // A frame, or the reason it could not be built. Frames are byte strings and may hold 0x00.
-struct FrameResult {
-    std::string frame;
-    std::string error;
-
-    bool ok() const { return error.empty(); }
-    static FrameResult Fail(std::string message) { return {{}, std::move(message)}; }
-};
+using FrameResult = Result<std::string>;
 
 inline constexpr std::string_view kEndMarker = "<E>";
 
@@ -35,13 +32,24 @@ std::uint8_t PackedBcd(int value);
 // "<IDnn><" + command + ">" + payload + checksum + "<E>", the checksum over the payload alone.
 std::string AddressedFrame(int signId, std::string_view command, std::string_view payload);
 
-// Writes every byte in order, pausing before the 11th.
-void SendFramePaced(SignLink& link, std::string_view frame);
+// Called before each byte goes out, with its 1-based position.
+using ByteProgress = std::function<void(int position)>;
+
+// Writes every byte in order, pausing before the 11th; with an interval, each byte also waits
+// that long before it leaves.
+void SendFramePaced(SignLink& link, std::string_view frame, int byteIntervalMs = 0,
+                    const ByteProgress& beforeByte = {});
 
 // Reads the sign's reply: three bytes, a fourth when the first is 'N'. True only for "ACK".
 bool WaitForAck(SignLink& link);
 
 // Upper-case hex bytes separated by single spaces.
 std::string HexBytes(std::string_view bytes);
+
+// One byte as two upper-case hex digits: 10 is "0A".
+std::string HexByte(std::uint8_t value);
+
+// 0..99 as two decimal digits: 7 is "07"; other values keep their last two digits.
+std::string TwoDigits(int value);
 
 }  // namespace meridial

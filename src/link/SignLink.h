@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "link/Result.h"
+
 namespace meridial {
 
 // The line always runs at this rate; every sender passes it to OpenPort.
@@ -10,12 +12,15 @@ inline constexpr int kBaudRate = 9600;
 
 enum class OpenFailure { None, Missing, Busy, NoPermission, Other };
 
-struct OpenResult {
-    OpenFailure failure = OpenFailure::None;
-    std::string detail;  // the device and the system's reason, for logs and the CLI
+// One byte read gives up after this long.
+inline constexpr int kReadTimeoutMs = 1100;
 
-    bool ok() const { return failure == OpenFailure::None; }
+struct OpenError {
+    OpenFailure failure = OpenFailure::Other;
+    std::string detail;  // the device and the system's reason, for logs and the CLI
 };
+
+using OpenResult = Result<Nothing, OpenError>;
 
 // One serial connection to the sign. Senders open it at the start of a sequence, move single
 // bytes, and close it at the end; it is never held between sequences. It knows nothing of frames.
@@ -27,7 +32,10 @@ public:
     // (Busy) and leaves the running sequence's port alone.
     virtual OpenResult OpenPort(int portNumber, int baudRate) = 0;
 
-    // Reads one byte; returns 1, or 0 when none arrived within the read time-out (about 1100 ms),
+    // True from a successful open until the close: a sequence holds the link.
+    virtual bool IsOpen() const = 0;
+
+    // Reads one byte; returns 1, or 0 when none arrived within kReadTimeoutMs,
     // leaving the destination unchanged.
     virtual int ReadByte(std::uint8_t& destination) = 0;
 

@@ -8,21 +8,15 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/MessageBoxes.h"
+#include "link/LinkTarget.h"
+#include "ui/DiscardTypingFilter.h"
+#include "ui/MessageBoxes.h"
+#include "ui/ProgramSettings.h"
 
 namespace meridial {
 
-bool DiscardTypingFilter::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress) {
-        const auto* key = static_cast<QKeyEvent*>(event);
-        const QString text = key->text();
-        if (!text.isEmpty() && text[0].isPrint()) return true;
-    }
-    return QObject::eventFilter(watched, event);
-}
-
-TSetCom::TSetCom(PortSettings settings, QWidget* parent)
-    : QDialog(parent), m_settings(std::move(settings)) {
+TSetCom::TSetCom(ProgramSettings& settings, QWidget* parent)
+    : QDialog(parent), m_settings(settings) {
     setObjectName(QStringLiteral("SetCom"));
     setWindowTitle(QStringLiteral("SetCom"));
     resize(307, 231);
@@ -66,15 +60,16 @@ TSetCom::TSetCom(PortSettings settings, QWidget* parent)
 }
 
 void TSetCom::FormCreate() {
-    for (int i = 1; i <= 8; ++i) m_list->addItem(QStringLiteral("COM%1").arg(i));
-    m_portNumber = m_settings.ReadPortNumber();
-    m_list->setCurrentIndex(m_portNumber >= 1 && m_portNumber <= 8 ? m_portNumber - 1 : -1);
+    for (int i = kFirstPortNumber; i <= kLastPortNumber; ++i)
+        m_list->addItem(QString::fromStdString(PortName(i)));
+    const int port = m_settings.PortNumber();
+    m_list->setCurrentIndex(port == ClampPortNumber(port) ? port - kFirstPortNumber : -1);
 }
 
 void TSetCom::showEvent(QShowEvent* event) {
     // Each item names the device behind it, which on this platform is not obvious from "COMn".
     for (int i = 0; i < m_list->count(); ++i) {
-        const QString device = m_settings.DeviceForPort(i + 1);
+        const QString device = m_settings.File().DeviceForPort(i + kFirstPortNumber);
         m_list->setItemData(i,
                             QStringLiteral("%1 (%2)").arg(device, QFileInfo::exists(device)
                                                                       ? QStringLiteral("present")
@@ -86,10 +81,11 @@ void TSetCom::showEvent(QShowEvent* event) {
 }
 
 void TSetCom::OKClick() {
-    m_portNumber = m_list->currentIndex() + 1;
-    if (const auto error = m_settings.WritePortNumber(m_portNumber)) {
+    const Status stored = m_settings.SetPortNumber(m_list->currentIndex() + kFirstPortNumber);
+    if (!stored) {
         // The dialog stays open so the operator can choose again or cancel.
-        MessageBoxes::Current().Tell(this, MessageBoxes::Icon::Error, *error, QMessageBox::Ok);
+        MessageBoxes::Current().Tell(this, MessageBoxes::Icon::Error,
+                                     QString::fromStdString(stored.error()), QMessageBox::Ok);
         return;
     }
     accept();

@@ -20,7 +20,7 @@ std::string MessageBody(std::string_view editorText) {
 
 std::uint8_t MessageChecksum(std::string_view body) { return XorChecksum(body); }
 
-std::string BuildMessageFrame(int signId, int speedPosition, std::string_view editorText) {
+FrameResult BuildMessageFrame(int signId, int speedPosition, std::string_view editorText) {
     const std::string command = std::string("F") + SpeedLetter(speedPosition);
     return AddressedFrame(signId, command, MessageBody(editorText));
 }

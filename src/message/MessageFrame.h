@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "link/SignFrame.h"
+
 namespace meridial {
 
 // The editor holds at most this many characters (encoded bytes, a line break counting two).
@@ -23,7 +25,7 @@ std::uint8_t MessageChecksum(std::string_view body);
 
 // "<IDnn><F" + speed letter + ">" + body + checksum + "<E>". The text is the editor's text as
 // bytes in the sign's code page; line breaks are dropped, everything else is sent as it stands.
-std::string BuildMessageFrame(int signId, int speedPosition, std::string_view editorText);
+FrameResult BuildMessageFrame(int signId, int speedPosition, std::string_view editorText);
 
 // Typing stops once the text holds the maximum; pasted text is kept whole.
 inline bool AcceptsTypedCharacter(int lengthBefore) { return lengthBefore < kMaxMessageLength; }

@@ -131,24 +131,23 @@ QString ResolveCodePage(const QString& configured, const QLocale& locale) {
 }
 
 EncodedText EncodeForSign(const QString& text, const QString& codePage) {
-    EncodedText result;
     Converter converter = OpenConverter(codePage);
-    if (!converter) {
-        result.error =
-            QStringLiteral("The code page %1 is not known on this system.").arg(codePage);
-        return result;
-    }
-    const QString windowsText = WithWindowsLineBreaks(text);
-    ForEachCharacter(windowsText, [&](const QString& character) {
-        if (ConvertOne(converter.get(), character, result.bytes)) return true;
-        result.error = QStringLiteral(
-                           "The character %1 cannot be sent: the sign's code page %2 has "
-                           "no such character.")
-                           .arg(DescribeCharacter(character), codePage);
-        result.bytes.clear();
+    if (!converter)
+        return EncodedText::Fail(QStringLiteral("The code page %1 is not known on this system.")
+                                     .arg(codePage)
+                                     .toStdString());
+    std::string bytes;
+    QString error;
+    ForEachCharacter(WithWindowsLineBreaks(text), [&](const QString& character) {
+        if (ConvertOne(converter.get(), character, bytes)) return true;
+        error = QStringLiteral(
+                    "The character %1 cannot be sent: the sign's code page %2 has no such "
+                    "character.")
+                    .arg(DescribeCharacter(character), codePage);
         return false;
     });
-    return result;
+    if (!error.isEmpty()) return EncodedText::Fail(error.toStdString());
+    return bytes;
 }
 
 int EncodedLength(const QString& text, const QString& codePage) {

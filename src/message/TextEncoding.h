@@ -4,14 +4,12 @@
 #include <QString>
 #include <string>
 
+#include "link/Result.h"
+
 namespace meridial {
 
-struct EncodedText {
-    std::string bytes;  // in the sign's code page; a line break as CR LF
-    QString error;      // empty when every character could be encoded
-
-    bool ok() const { return error.isEmpty(); }
-};
+// Text in the sign's code page; a line break as CR LF.
+using EncodedText = Result<std::string>;
 
 // The ANSI code page Windows would give an operator of this locale: "CP936" for simplified
 // Chinese, "CP1251" for Cyrillic languages, ... "CP1252" otherwise.

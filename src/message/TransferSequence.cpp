@@ -3,52 +3,59 @@
 namespace meridial {
 namespace {
 
-TransferOutcome Failed(SignLink& link, const FrameResult& build) {
-    link.ClosePort();
-    return {TransferStatus::BuildFailed, build.error, OpenFailure::None, {}};
+TransferOutcome Outcome(TransferStatus status, std::string message = {}) {
+    TransferOutcome outcome;
+    outcome.status = status;
+    outcome.message = std::move(message);
+    return outcome;
 }
 
 }  // namespace
 
-TransferOutcome RunTransfer(SignLink& link, int portNumber, const std::string& messageText,
-                            const TransferSteps& steps) {
-    auto progress = [&](int position, int maximum) {
-        if (steps.progress) steps.progress(position, maximum);
+TransferOutcome RunTransfer(SignLink& link, int portNumber, const RequestReader& read,
+                            const TransferProgress& progress) {
+    auto report = [&](int position, int maximum) {
+        if (progress) progress(position, maximum);
     };
-    if (messageText.empty()) return {TransferStatus::EmptyMessage, {}, OpenFailure::None, {}};
+    if (read().messageBytes.empty()) return Outcome(TransferStatus::EmptyMessage);
 
     const OpenResult opened = link.OpenPort(portNumber, kBaudRate);
-    if (!opened.ok()) return {TransferStatus::OpenFailed, opened.detail, opened.failure, {}};
-
-    const FrameResult clock = steps.clockFrame();
-    if (!clock.ok()) return Failed(link, clock);
-    SendFramePaced(link, clock.frame);
-    link.Delay(kFramePauseMs);
-
-    const FrameResult zone = steps.zoneFrame();
-    if (!zone.ok()) return Failed(link, zone);
-    SendFramePaced(link, zone.frame);
-    link.Delay(kFramePauseMs);
-
-    const FrameResult message = steps.messageFrame(messageText);
-    if (!message.ok()) return Failed(link, message);
-    const std::string& frame = message.frame;
-    const int length = static_cast<int>(frame.size());
-    progress(0, length);
-    for (int j = 1; j <= length; ++j) {
-        progress(j, length);
-        link.Delay(kMessageByteIntervalMs);
-        if (j == static_cast<int>(kHeaderPauseBeforeByte)) link.Delay(kHeaderPauseMs);
-        link.WriteByte(static_cast<std::uint8_t>(frame[j - 1]));
+    if (!opened) {
+        TransferOutcome outcome = Outcome(TransferStatus::OpenFailed, opened.error().detail);
+        outcome.openFailure = opened.error().failure;
+        return outcome;
     }
 
-    const bool acknowledged = WaitForAck(link);
-    TransferOutcome outcome;
-    outcome.status = acknowledged ? TransferStatus::Ok : TransferStatus::NotAcknowledged;
+    int length = 0;
+    for (const TransferStep step : kTransferSteps) {
+        const FrameResult frame = BuildTransferFrame(read(), step);
+        if (!frame) {
+            link.ClosePort();
+            return Outcome(TransferStatus::BuildFailed, frame.error());
+        }
+        if (step != TransferStep::Message) {
+            SendFramePaced(link, *frame);
+            link.Delay(kFramePauseMs);
+            continue;
+        }
+        length = static_cast<int>(frame->size());
+        report(0, length);
+        SendFramePaced(link, *frame, kMessageByteIntervalMs,
+                       [&](int position) { report(position, length); });
+    }
+
+    TransferOutcome outcome =
+        Outcome(WaitForAck(link) ? TransferStatus::Ok : TransferStatus::NotAcknowledged);
     outcome.lineError = link.LineError();
     link.ClosePort();
-    progress(0, length);
+    report(0, length);
     return outcome;
+}
+
+TransferOutcome RunTransfer(SignLink& link, int portNumber, const TransferRequest& request,
+                            const TransferProgress& progress) {
+    return RunTransfer(
+        link, portNumber, [&request] { return request; }, progress);
 }
 
 }  // namespace meridial

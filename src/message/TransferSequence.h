@@ -3,8 +3,8 @@
 #include <functional>
 #include <string>
 
-#include "link/SignFrame.h"
 #include "link/SignLink.h"
+#include "message/TransferRequest.h"
 
 namespace meridial {
 
@@ -25,17 +25,18 @@ struct TransferOutcome {
     std::string lineError;  // set when the line failed during the sequence
 };
 
-// Each frame is built when its step runs, so the controls are read at that moment.
-struct TransferSteps {
-    std::function<FrameResult()> clockFrame;
-    std::function<FrameResult()> zoneFrame;
-    std::function<FrameResult(const std::string& messageText)> messageFrame;
-    std::function<void(int position, int maximum)> progress;
-};
+// Reads the request at each step, so a window's controls are read when the step runs.
+using RequestReader = std::function<TransferRequest()>;
+using TransferProgress = std::function<void(int position, int maximum)>;
 
 // One transfer: date and time, time zone, message over one opening of the port, then the
-// acknowledgement. The port is closed on every path that opened it.
-TransferOutcome RunTransfer(SignLink& link, int portNumber, const std::string& messageText,
-                            const TransferSteps& steps);
+// acknowledgement. An empty message opens nothing. The port is closed on every path that
+// opened it.
+TransferOutcome RunTransfer(SignLink& link, int portNumber, const RequestReader& read,
+                            const TransferProgress& progress = {});
+
+// The same for a request fixed in advance.
+TransferOutcome RunTransfer(SignLink& link, int portNumber, const TransferRequest& request,
+                            const TransferProgress& progress = {});
 
 }  // namespace meridial

@@ -6,11 +6,7 @@
 
 namespace meridial {
 
-std::string ResetIdText(int newId) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    const auto id = static_cast<std::uint8_t>(newId);
-    return {kDigits[id >> 4], kDigits[id & 0x0F]};
-}
+std::string ResetIdText(int newId) { return HexByte(static_cast<std::uint8_t>(newId)); }
 
 std::optional<int> ParseResetId(std::string_view text) {
     if (text.size() != 2) return std::nullopt;
@@ -32,7 +28,7 @@ std::string BuildResetFrame(int newId) {
 }
 
 OpenResult RunResetId(SignLink& link, int portNumber, int newId) {
-    const OpenResult opened = link.OpenPort(portNumber, kBaudRate);
+    OpenResult opened = link.OpenPort(portNumber, kBaudRate);
     if (!opened.ok()) return opened;
     for (char c : BuildResetFrame(newId)) link.WriteByte(static_cast<std::uint8_t>(c));
     link.ClosePort();

@@ -7,17 +7,19 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/MessageBoxes.h"
-#include "link/TSetCom.h"
 #include "service/ResetId.h"
+#include "ui/BoxTexts.h"
+#include "ui/DiscardTypingFilter.h"
+#include "ui/MessageBoxes.h"
+#include "ui/ProgramSettings.h"
 
 namespace meridial {
 
-TSetID::TSetID(SignLink& link, std::function<int()> portNumber, QWidget* parent)
+TSetID::TSetID(SignLink& link, const ProgramSettings& settings, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                           Qt::CustomizeWindowHint),
       m_link(link),
-      m_portNumber(std::move(portNumber)) {
+      m_settings(settings) {
     setObjectName(QStringLiteral("SetID"));
     setWindowTitle(QStringLiteral("SetID"));
     setModal(false);
@@ -67,21 +69,20 @@ void TSetID::showEvent(QShowEvent* event) {
 
 void TSetID::OKClick() {
     MessageBoxes& boxes = MessageBoxes::Current();
-    if (MessageBoxes::SequenceRunning()) {
+    if (m_link.IsOpen()) {
         // A transfer holds the line: nothing can be sent, so there is nothing to confirm, and a
         // modal question now would hold the transfer's pauses open.
-        boxes.Tell(this, MessageBoxes::Icon::Plain, QStringLiteral("Open Com Error"),
-                   QMessageBox::Ok);
+        boxes.Tell(this, MessageBoxes::Icon::Plain, box_texts::OpenComError(), QMessageBox::Ok);
         return;
     }
     const auto answer = boxes.Ask(this, MessageBoxes::Icon::Question,
                                   QStringLiteral("     Confirm to Reset ID ?     "),
                                   QMessageBox::Yes | QMessageBox::No);
     if (answer != QMessageBox::Yes) return;
-    const OpenResult opened = RunResetId(m_link, m_portNumber(), m_list->currentIndex() + 1);
+    const OpenResult opened =
+        RunResetId(m_link, m_settings.PortNumber(), m_list->currentIndex() + kFirstResetId);
     if (!opened.ok())
-        boxes.Tell(this, MessageBoxes::Icon::Plain, QStringLiteral("Open Com Error"),
-                   QMessageBox::Ok);
+        boxes.Tell(this, MessageBoxes::Icon::Plain, box_texts::OpenComError(), QMessageBox::Ok);
 }
 
 void TSetID::CancelClick() { hide(); }

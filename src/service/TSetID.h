@@ -1,19 +1,19 @@
 #pragma once
 
 #include <QDialog>
-#include <functional>
 
 class QComboBox;
 
 namespace meridial {
 
+class ProgramSettings;
 class SignLink;
 
 // "SetID", the installer's hidden dialog: gives the sign on the line a new Sign ID.
 class TSetID final : public QDialog {
     Q_OBJECT
 public:
-    TSetID(SignLink& link, std::function<int()> portNumber, QWidget* parent = nullptr);
+    TSetID(SignLink& link, const ProgramSettings& settings, QWidget* parent = nullptr);
 
 public slots:
     void OKClick();
@@ -26,7 +26,7 @@ private:
     void FormCreate();
 
     SignLink& m_link;
-    std::function<int()> m_portNumber;
+    const ProgramSettings& m_settings;
     QComboBox* m_list;
 };
 

@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 
+#include "clock/DisplayFormats.h"
 #include "link/SignFrame.h"
 
 namespace meridial {
@@ -15,14 +16,6 @@ struct DstTransition {
     int hour = 0;              // 0..23
 
     bool IsEmpty() const { return month == 0 || (day && *day == 0); }
-};
-
-enum class DateOrder { MonthDayYear = 0, YearMonthDay = 1, DayMonthYear = 2 };
-
-struct DisplayFormats {
-    int timeFormat = 0;  // 0 = "24 Hour", 1 = "12 Hour"
-    int dateStyle = 0;   // 0 = "ALPHABET", 1 = "NUMBER"
-    int dateOrder = 0;   // 0 = "MM-DD-YY", 1 = "YY-MM-DD", 2 = "DD-MM-YY"
 };
 
 struct UtcMoment {

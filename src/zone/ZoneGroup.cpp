@@ -4,8 +4,8 @@
 #include <QGridLayout>
 #include <QLabel>
 
-#include "app/MessageBoxes.h"
 #include "link/IntegerText.h"
+#include "ui/MessageBoxes.h"
 #include "zone/ZoneTable.h"
 
 namespace meridial {
@@ -161,8 +161,6 @@ DstTransition ZoneGroup::Read(const Row& row) {
             day < 0 ? std::nullopt : std::optional<int>(day), row.hour->value()};
 }
 
-FrameResult ZoneGroup::BuildFrame(int signId, const DisplayFormats& formats) const {
-    return BuildZoneFrame(signId, m_zone->currentIndex(), Read(m_start), Read(m_end), formats);
-}
+ZoneEntry ZoneGroup::Entry() const { return {m_zone->currentIndex(), Read(m_start), Read(m_end)}; }
 
 }  // namespace meridial

@@ -9,6 +9,13 @@ class QComboBox;
 
 namespace meridial {
 
+// What the operator entered in the group: the zone row and the two DST rows.
+struct ZoneEntry {
+    int zoneRow = 0;
+    DstTransition start;
+    DstTransition end;
+};
+
 // An hour field 0..23 that, like the operator expects of a numeric field, takes what is typed
 // and settles it on leaving: a number outside the range goes to the nearer bound, anything that
 // is not a number to 0.
@@ -30,7 +37,7 @@ public:
     // the PC's bias.
     ZoneGroup(int currentYear, int pcBias, QWidget* parent = nullptr);
 
-    FrameResult BuildFrame(int signId, const DisplayFormats& formats) const;
+    ZoneEntry Entry() const;
 
 public slots:
     void ComboBox12Change();

@@ -128,12 +128,12 @@ TEST_F(ClockGroup, CalendarShowsWeekNumbersInFull) {
 TEST_F(ClockGroup, FrameReadsThePickerAndTheField) {
     group.findChild<QDateEdit*>(QStringLiteral("DateTimePicker1"))->setDate(QDate(2010, 3, 1));
     group.SeedClock(QTime(5, 30, 15));
-    const std::string frame = group.BuildFrame(1, {-480, false});
+    const DateTimeEntry entry = group.Entry();
+    const std::string frame = BuildClockFrame(1, entry.date, entry.timeText, {-480, false}).value();
     EXPECT_EQ(HexBytes(frame.substr(10, 8)), "15 30 21 28 02 02 10 3C");
     group.findChild<QComboBox*>(QStringLiteral("ComboBox2"))->setCurrentIndex(1);
     group.findChild<QComboBox*>(QStringLiteral("ComboBox4"))->setCurrentIndex(2);
-    const DisplayFormats f = group.Formats();
-    EXPECT_EQ(DisplayFormatByte(f), 0x41);
+    EXPECT_EQ(DisplayFormatByte(group.Entry().formats), 0x41);
 }
 
 class ZoneGroupTest : public ::testing::Test {
@@ -206,8 +206,9 @@ TEST_F(ZoneGroupTest, MonthWithoutAYearReportsAndEmptiesTheDayList) {
     Pick(Child("ComboBox15"), 5);
     EXPECT_EQ(boxes.Texts(), QStringList{QStringLiteral("'' is not a valid integer value")});
     EXPECT_EQ(Child("ComboBox16")->count(), 0);
-    const FrameResult r = group->BuildFrame(0, {});
-    EXPECT_EQ(r.error, "'' is not a valid integer value");
+    const ZoneEntry entry = group->Entry();
+    const FrameResult r = BuildZoneFrame(0, entry.zoneRow, entry.start, entry.end, {});
+    EXPECT_EQ(r.error(), "'' is not a valid integer value");
 }
 
 TEST_F(ZoneGroupTest, HourFieldsSettleOnTheNearerBound) {
@@ -252,9 +253,12 @@ TEST_F(ZoneGroupTest, FrameReadsTheControls) {
     Pick(Child("ComboBox17"), 10);
     Child("ComboBox18")->setCurrentIndex(31);
     Child<QSpinBox>("CSpinEdit2")->setValue(3);
-    const FrameResult r = group->BuildFrame(1, {0, 0, 2});
-    ASSERT_TRUE(r.ok()) << r.error;
-    EXPECT_EQ(HexBytes(r.frame.substr(10, 13)), "01 28 03 10 02 31 10 10 01 40 01 00 49");
+    const ZoneEntry entry = group->Entry();
+    const FrameResult r =
+        BuildZoneFrame(1, entry.zoneRow, entry.start, entry.end,
+                       {TimeFormat::Hour24, DateStyle::Alphabet, DateOrder::DayMonthYear});
+    ASSERT_TRUE(r.ok()) << r.error();
+    EXPECT_EQ(HexBytes(r.value().substr(10, 13)), "01 28 03 10 02 31 10 10 01 40 01 00 49");
 }
 
 }  // namespace

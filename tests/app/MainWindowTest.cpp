@@ -21,6 +21,7 @@
 #include "service/TSetID.h"
 #include "support/FakeSignLink.h"
 #include "support/RecordingMessageBoxes.h"
+#include "ui/ProgramSettings.h"
 
 namespace meridial {
 namespace {
@@ -32,18 +33,18 @@ class MainWindow : public ::testing::Test {
 protected:
     void SetUp() override { Create(); }
 
-    void Create(const QByteArray& settings = {}) {
-        if (!settings.isEmpty()) {
+    void Create(const QByteArray& settingsText = {}) {
+        if (!settingsText.isEmpty()) {
             QFile file(dir.filePath(QStringLiteral("meridial.INI")));
             ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-            file.write(settings);
+            file.write(settingsText);
         }
-        form = std::make_unique<TForm1>(link);
-        setCom = std::make_unique<TSetCom>(
-            PortSettings(dir.filePath(QStringLiteral("meridial.INI"))), form.get());
+        settings = std::make_unique<ProgramSettings>(
+            PortSettings(dir.filePath(QStringLiteral("meridial.INI"))));
+        form = std::make_unique<TForm1>(link, *settings);
+        setCom = std::make_unique<TSetCom>(*settings, form.get());
         about = std::make_unique<TAboutBox>(form.get());
-        setId = std::make_unique<TSetID>(
-            link, [this] { return setCom->PortNumber(); }, form.get());
+        setId = std::make_unique<TSetID>(link, *settings, form.get());
         form->SetWindows(setCom.get(), about.get(), setId.get());
         form->show();
     }
@@ -52,6 +53,7 @@ protected:
         about.reset();
         setCom.reset();
         form.reset();
+        settings.reset();
     }
 
     template <typename T>
@@ -67,6 +69,7 @@ protected:
     QTemporaryDir dir;
     FakeSignLink link;
     RecordingMessageBoxes boxes;
+    std::unique_ptr<ProgramSettings> settings;
     std::unique_ptr<TForm1> form;
     std::unique_ptr<TSetCom> setCom;
     std::unique_ptr<TAboutBox> about;
@@ -129,7 +132,8 @@ TEST(MainWindowZone, PreselectedFromThePcsZone) {
                            {"<-0230>2:30", 15},
                            {"America/New_York", 8}}) {
         qputenv("TZ", tz);
-        TForm1 form(link);
+        ProgramSettings settings{PortSettings(QStringLiteral("/nonexistent/meridial.INI"))};
+        TForm1 form(link, settings);
         EXPECT_EQ(form.findChild<QComboBox*>(QStringLiteral("ComboBox12"))->currentIndex(), row)
             << tz;
     }
@@ -209,7 +213,7 @@ TEST_F(MainWindow, TransferSendsThreeFramesAndReportsSuccess) {
     ASSERT_EQ(written.size(), 21u + 26u + 19u);
     EXPECT_EQ(written.substr(0, 10), "<ID01><SS>");
     EXPECT_EQ(written.substr(21, 10), "<ID01><ST>");
-    EXPECT_EQ(written.substr(47), BuildMessageFrame(1, 2, "HELLO"));
+    EXPECT_EQ(written.substr(47), BuildMessageFrame(1, 2, "HELLO").value());
     EXPECT_TRUE(Panel("StatusPanel1").isEmpty());
     EXPECT_EQ(progress->value(), 0);
     EXPECT_EQ(progress->maximum(), 19);
@@ -272,21 +276,21 @@ TEST_F(MainWindow, UnbuildableZoneFrameReleasesThePortAndTheButton) {
 TEST_F(MainWindow, ComPortDialogStoresTheChoice) {
     auto* list = setCom->findChild<QComboBox*>(QStringLiteral("ComboBox1"));
     EXPECT_EQ(list->currentText(), QStringLiteral("COM1"));
-    EXPECT_FALSE(QFile::exists(setCom->Settings().Path()));
+    EXPECT_FALSE(QFile::exists(settings->File().Path()));
     QTest::keyClicks(list, QStringLiteral("COM3"));  // typing picks nothing
     EXPECT_EQ(list->currentIndex(), 0);
     setCom->open();
     list->setCurrentIndex(3);
     QTest::mouseClick(setCom->findChild<QPushButton*>(QStringLiteral("OK")), Qt::LeftButton);
     EXPECT_FALSE(setCom->isVisible());
-    EXPECT_EQ(setCom->PortNumber(), 4);
-    EXPECT_EQ(PortSettings(setCom->Settings().Path()).ReadPortNumber(), 4);
+    EXPECT_EQ(settings->PortNumber(), 4);
+    EXPECT_EQ(PortSettings(settings->File().Path()).ReadPortNumber(), 4);
 
     setCom->open();
     list->setCurrentIndex(6);
     QTest::mouseClick(setCom->findChild<QPushButton*>(QStringLiteral("Button1")), Qt::LeftButton);
-    EXPECT_EQ(setCom->PortNumber(), 4);
-    EXPECT_EQ(PortSettings(setCom->Settings().Path()).ReadPortNumber(), 4);
+    EXPECT_EQ(settings->PortNumber(), 4);
+    EXPECT_EQ(PortSettings(settings->File().Path()).ReadPortNumber(), 4);
     EXPECT_EQ(list->currentIndex(), 6);  // shown again next time
     EXPECT_TRUE(boxes.boxes.isEmpty());
 }
@@ -297,12 +301,13 @@ TEST(ComPortDialog, UnwritableFileKeepsTheDialogOpenAndNamesThePath) {
     QFile blocker(dir.filePath(QStringLiteral("file")));
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
-    TSetCom dialog(PortSettings(blocker.fileName() + QStringLiteral("/meridial.INI")));
+    ProgramSettings settings{PortSettings(blocker.fileName() + QStringLiteral("/meridial.INI"))};
+    TSetCom dialog(settings);
     dialog.open();
     dialog.findChild<QComboBox*>(QStringLiteral("ComboBox1"))->setCurrentIndex(2);
     QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("OK")), Qt::LeftButton);
     EXPECT_TRUE(dialog.isVisible());
-    EXPECT_EQ(dialog.PortNumber(), 3);
+    EXPECT_EQ(settings.PortNumber(), 3);
     ASSERT_EQ(boxes.boxes.size(), 1);
     EXPECT_EQ(boxes.boxes[0].text,
               QStringLiteral("Unable to write to %1/meridial.INI").arg(blocker.fileName()));

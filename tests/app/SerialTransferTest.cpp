@@ -13,11 +13,12 @@
 
 #include "app/TAboutBox.h"
 #include "app/TForm1.h"
-#include "link/SerialSignLink.h"
+#include "link/LinkFactory.h"
 #include "link/TSetCom.h"
 #include "service/TSetID.h"
 #include "support/RecordingMessageBoxes.h"
 #include "support/VirtualSign.h"
+#include "ui/ProgramSettings.h"
 
 namespace meridial {
 namespace {
@@ -31,13 +32,13 @@ protected:
         sign = std::make_unique<VirtualSign>(signArgs);
         ASSERT_TRUE(sign->ok());
         const QString device = sign->LinkPath();
-        link =
-            std::make_unique<SerialSignLink>([device](int) { return device; }, WaitMode::EventLoop);
-        form = std::make_unique<TForm1>(*link);
-        setCom = std::make_unique<TSetCom>(PortSettings(dir.filePath(QStringLiteral("m.ini"))),
-                                           form.get());
-        setId = std::make_unique<TSetID>(
-            *link, [] { return 1; }, form.get());
+        link = std::make_unique<PortLink>(
+            [device](int) { return ParseLinkTarget(device.toStdString()); }, WaitMode::EventLoop);
+        settings =
+            std::make_unique<ProgramSettings>(PortSettings(dir.filePath(QStringLiteral("m.ini"))));
+        form = std::make_unique<TForm1>(*link, *settings);
+        setCom = std::make_unique<TSetCom>(*settings, form.get());
+        setId = std::make_unique<TSetID>(*link, *settings, form.get());
         form->SetWindows(setCom.get(), nullptr, setId.get());
         form->show();
         form->FormActivate();
@@ -48,6 +49,7 @@ protected:
         setId.reset();
         setCom.reset();
         form.reset();
+        settings.reset();
         link.reset();
     }
     void PressTransfer() {
@@ -57,7 +59,8 @@ protected:
     QTemporaryDir dir;
     RecordingMessageBoxes boxes;
     std::unique_ptr<VirtualSign> sign;
-    std::unique_ptr<SerialSignLink> link;
+    std::unique_ptr<PortLink> link;
+    std::unique_ptr<ProgramSettings> settings;
     std::unique_ptr<TForm1> form;
     std::unique_ptr<TSetCom> setCom;
     std::unique_ptr<TSetID> setId;

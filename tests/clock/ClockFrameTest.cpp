@@ -20,7 +20,7 @@ class BuildClockFrameTest : public ::testing::TestWithParam<ClockCase> {};
 
 TEST_P(BuildClockFrameTest, MatchesTheSignBytes) {
     const ClockCase& c = GetParam();
-    const std::string frame = BuildClockFrame(c.signId, c.date, c.timeText, c.zone);
+    const std::string frame = BuildClockFrame(c.signId, c.date, c.timeText, c.zone).value();
     ASSERT_EQ(frame.size(), 21u);
     EXPECT_EQ(frame.substr(0, 10), AddressTag(c.signId) + "<SS>");
     EXPECT_EQ(HexBytes(frame.substr(10, 8)), c.payloadAndChecksum);
@@ -94,7 +94,7 @@ TEST(ReadTimeFieldNumber, LeadingBlanksOnly) {
 }
 
 TEST(ClockTimeToUtc, SecondsWithABlankAreSentAsZero) {
-    const std::string frame = BuildClockFrame(0, {2010, 6, 1}, "10:00: 5", {0, false});
+    const std::string frame = BuildClockFrame(0, {2010, 6, 1}, "10:00: 5", {0, false}).value();
     EXPECT_EQ(frame[10], '\0');
     EXPECT_EQ(ClockTimeToUtc({2010, 6, 1}, "10:00: 5", {0, false}).second, " 5");
 }

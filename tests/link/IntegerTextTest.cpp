@@ -1,4 +1,5 @@
 #include "link/IntegerText.h"
+#include "link/LinkTarget.h"
 
 #include <gtest/gtest.h>
 
@@ -34,6 +35,24 @@ TEST(ParseDecimal, RejectsWhatIsNotAWholeNumber) {
     EXPECT_FALSE(ParseDecimal("20 12"));
     EXPECT_FALSE(ParseDecimal("+-1"));
     EXPECT_EQ(NotAnIntegerMessage(""), "'' is not a valid integer value");
+}
+
+// COM names as the command line and the settings file write them.
+TEST(ParsePortName, TakesComAndDigitsInAnyCase) {
+    const std::pair<const char*, std::optional<int>> rows[] = {
+        {"COM1", 1},
+        {"com8", 8},
+        {"Com12", 12},
+        {"COM0", 0},
+        {"COM", std::nullopt},
+        {"COM-1", std::nullopt},
+        {"COMX", std::nullopt},
+        {"/dev/ttyS0", std::nullopt},
+        {"COM99999999999", std::nullopt},
+    };
+    for (const auto& [text, expected] : rows) EXPECT_EQ(ParsePortName(text), expected) << text;
+    for (const auto& [number, clamped] : {std::pair{0, 1}, {1, 1}, {8, 8}, {9, 1}, {-4, 1}})
+        EXPECT_EQ(ClampPortNumber(number), clamped) << number;
 }
 
 }  // namespace

@@ -34,7 +34,7 @@ TEST_F(PortSettingsTest, MissingFileGivesComOneAndCreatesNothing) {
 
 TEST_F(PortSettingsTest, WrittenNumberIsReadBackAndStoredInDecimal) {
     const PortSettings settings(PathOf("meridial.INI"));
-    EXPECT_FALSE(settings.WritePortNumber(4));
+    EXPECT_TRUE(settings.WritePortNumber(4).ok());
     EXPECT_EQ(PortSettings(settings.Path()).ReadPortNumber(), 4);
     const QByteArray text = ReadFile(settings.Path());
     EXPECT_TRUE(text.contains("[Sign]")) << text.constData();
@@ -52,7 +52,7 @@ TEST_F(PortSettingsTest, HandEditedFileReadsDespiteCommentsCaseCrLfAndBom) {
     EXPECT_EQ(settings.DeviceForPort(2), QStringLiteral("/dev/ttyS1"));
 
     // Storing a new number keeps the operator's other entries.
-    EXPECT_FALSE(settings.WritePortNumber(5));
+    EXPECT_TRUE(settings.WritePortNumber(5).ok());
     const PortSettings reread(path);
     EXPECT_EQ(reread.ReadPortNumber(), 5);
     EXPECT_EQ(reread.DeviceForPort(3), QStringLiteral("/dev/ttyUSB0"));
@@ -73,9 +73,10 @@ TEST_F(PortSettingsTest, UnwritableFileReportsItsFullPathAndStaysIntact) {
     // Under a regular file no folder can be made, even for root.
     const QString blocker = WriteFile("[Sign]\ncomport=2\n");
     const PortSettings settings(blocker + QStringLiteral("/meridial.INI"));
-    const auto error = settings.WritePortNumber(4);
-    ASSERT_TRUE(error);
-    EXPECT_EQ(*error, QStringLiteral("Unable to write to %1").arg(settings.Path()));
+    const Status written = settings.WritePortNumber(4);
+    ASSERT_FALSE(written.ok());
+    EXPECT_EQ(QString::fromStdString(written.error()),
+              QStringLiteral("Unable to write to %1").arg(settings.Path()));
     EXPECT_EQ(ReadFile(blocker), QByteArray("[Sign]\ncomport=2\n"));
 }
 

@@ -6,6 +6,8 @@
 #include <QElapsedTimer>
 #include <QTimer>
 
+#include "link/LinkFactory.h"
+#include "link/SerialPlatform.h"
 #include "link/SignFrame.h"
 #include "message/TransferSequence.h"
 #include "support/PseudoTerminal.h"
@@ -20,9 +22,7 @@ protected:
     void SetUp() override {
         if (!pty.ok()) GTEST_SKIP() << "no pseudo-terminals on this machine";
     }
-    SerialSignLink MakeLink() {
-        return SerialSignLink([this](int) { return pty.Path(); }, GetParam());
-    }
+    SerialSignLink MakeLink() { return SerialSignLink(pty.Path(), GetParam()); }
     PseudoTerminal pty;
 };
 
@@ -64,7 +64,7 @@ TEST_P(SerialSignLinkTest, SecondOpenIsRefusedAndTheFirstKeepsWorking) {
     SerialSignLink link = MakeLink();
     ASSERT_TRUE(link.OpenPort(1, kBaudRate).ok());
     const OpenResult second = link.OpenPort(1, kBaudRate);
-    EXPECT_EQ(second.failure, OpenFailure::Busy);
+    EXPECT_EQ(second.error().failure, OpenFailure::Busy);
     link.WriteByte('x');
     EXPECT_EQ(pty.Read(1, 2000), QByteArray("x"));
     link.ClosePort();
@@ -75,7 +75,7 @@ TEST_P(SerialSignLinkTest, PortHeldByAnotherOwnerIsBusy) {
     ASSERT_TRUE(holder.OpenPort(1, kBaudRate).ok());
     SerialSignLink other = MakeLink();
     const OpenResult result = other.OpenPort(1, kBaudRate);
-    EXPECT_EQ(result.failure, OpenFailure::Busy) << result.detail;
+    EXPECT_EQ(result.error().failure, OpenFailure::Busy) << result.error().detail;
     holder.ClosePort();
     EXPECT_TRUE(other.OpenPort(1, kBaudRate).ok());
     other.ClosePort();
@@ -83,18 +83,20 @@ TEST_P(SerialSignLinkTest, PortHeldByAnotherOwnerIsBusy) {
 
 TEST_P(SerialSignLinkTest, FarSideClosingEndsTheSequenceQuicklyWithOneError) {
     SerialSignLink link = MakeLink();
-    TransferSteps steps;
-    steps.clockFrame = [] { return FrameResult{"<ID00><SS>1234567x<E>", {}}; };
-    steps.zoneFrame = [this] {
-        pty.CloseFarSide();
-        return FrameResult{"<ID00><ST>123456789012x<E>", {}};
+    TransferRequest request;
+    request.messageBytes = "HELLO!";
+    request.timeText = "12:00:00";
+    request.dstStart = request.dstEnd = {"2010", 0, 0, 0};
+    int reads = 0;
+    auto read = [&] {
+        if (++reads == 3) pty.CloseFarSide();  // as the zone frame's step begins
+        return request;
     };
-    steps.messageFrame = [](const std::string& text) { return FrameResult{text, {}}; };
     rusage before{};
     ::getrusage(RUSAGE_SELF, &before);
     QElapsedTimer clock;
     clock.start();
-    const TransferOutcome outcome = RunTransfer(link, 1, "<ID00><FC>HELLO!<E>", steps);
+    const TransferOutcome outcome = RunTransfer(link, 1, read);
     EXPECT_EQ(outcome.status, TransferStatus::NotAcknowledged);
     EXPECT_FALSE(outcome.lineError.empty());
     EXPECT_LT(clock.elapsed(), 5000);
@@ -112,22 +114,22 @@ INSTANTIATE_TEST_SUITE_P(Modes, SerialSignLinkTest,
                              return info.param == WaitMode::Blocking ? "Blocking" : "EventLoop";
                          });
 
-TEST(SerialSignLink, PortNumbersOutsideOneToEightOpenComOne) {
+TEST(PortLink, PortNumbersOutsideOneToEightOpenComOne) {
     std::vector<int> asked;
-    SerialSignLink link(
+    PortLink link(
         [&](int n) {
             asked.push_back(n);
-            return QStringLiteral("/nonexistent/ttyX");
+            return ParseLinkTarget("/nonexistent/ttyX");
         },
         WaitMode::Blocking);
     for (int n : {0, -3, 9, 100, 8, 4})
-        EXPECT_EQ(link.OpenPort(n, kBaudRate).failure, OpenFailure::Missing);
+        EXPECT_EQ(link.OpenPort(n, kBaudRate).error().failure, OpenFailure::Missing);
     EXPECT_EQ(asked, (std::vector<int>{1, 1, 1, 1, 8, 4}));
     EXPECT_EQ(DefaultDeviceForPort(8), QStringLiteral("/dev/ttyS7"));
 }
 
 TEST(SerialSignLink, EventLoopDelayKeepsEventsFlowing) {
-    SerialSignLink link(nullptr, WaitMode::EventLoop);
+    SerialSignLink link(QString(), WaitMode::EventLoop);
     int ticks = 0;
     QTimer timer;
     QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
@@ -143,7 +145,7 @@ TEST(SerialSignLink, EventLoopDelayKeepsEventsFlowing) {
 }
 
 TEST(SerialSignLink, AbortEndsAWaitAtOnce) {
-    SerialSignLink link(nullptr, WaitMode::EventLoop);
+    SerialSignLink link(QString(), WaitMode::EventLoop);
     QTimer::singleShot(50, [&] { link.Abort(); });
     QElapsedTimer clock;
     clock.start();

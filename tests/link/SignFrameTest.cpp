@@ -36,12 +36,12 @@ TEST(SendFramePaced, PausesOnceBeforeTheEleventhByte) {
 
 TEST(SendFramePaced, ShortFramesAreNotPausedAndElevenBytesPauseBeforeTheLast) {
     FakeSignLink ten;
-    ten.OpenPort(1, kBaudRate);
+    ASSERT_TRUE(ten.OpenPort(1, kBaudRate).ok());
     SendFramePaced(ten, "0123456789");
     EXPECT_EQ(ten.Now(), 0);
 
     FakeSignLink eleven;
-    eleven.OpenPort(1, kBaudRate);
+    ASSERT_TRUE(eleven.OpenPort(1, kBaudRate).ok());
     SendFramePaced(eleven, "0123456789A");
     EXPECT_EQ(eleven.Writes().at(9).timeMs, 0);
     EXPECT_EQ(eleven.Writes().at(10).timeMs, 100);
@@ -60,7 +60,7 @@ class WaitForAckTest : public ::testing::TestWithParam<AckCase> {};
 TEST_P(WaitForAckTest, JudgesTheReply) {
     const AckCase& c = GetParam();
     FakeSignLink link;
-    link.OpenPort(1, kBaudRate);
+    ASSERT_TRUE(link.OpenPort(1, kBaudRate).ok());
     link.ReplyWith(c.reply);
     EXPECT_EQ(WaitForAck(link), c.acknowledged);
     EXPECT_EQ(link.ReadCount(), c.reads);
@@ -80,7 +80,7 @@ INSTANTIATE_TEST_SUITE_P(Replies, WaitForAckTest,
 
 TEST(WaitForAck, ReplyArrivingLateWithinTheTimeOutCounts) {
     FakeSignLink link;
-    link.OpenPort(1, kBaudRate);
+    ASSERT_TRUE(link.OpenPort(1, kBaudRate).ok());
     link.ReplyWith("ACK", 900);
     EXPECT_TRUE(WaitForAck(link));
     EXPECT_EQ(link.Now(), 900);

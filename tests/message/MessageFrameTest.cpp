@@ -11,7 +11,7 @@ namespace {
 using testing::Bytes;
 
 TEST(BuildMessageFrame, HelloExample) {
-    EXPECT_EQ(HexBytes(BuildMessageFrame(1, 2, "HELLO")),
+    EXPECT_EQ(HexBytes(BuildMessageFrame(1, 2, "HELLO").value()),
               "3C 49 44 30 31 3E 3C 46 43 3E 48 45 4C 4C 4F 42 3C 45 3E");
 }
 
@@ -19,20 +19,20 @@ TEST(BuildMessageFrame, SpeedLetterRunsFromEToA) {
     EXPECT_EQ(SpeedLetter(0), 'E');
     EXPECT_EQ(SpeedLetter(2), 'C');
     EXPECT_EQ(SpeedLetter(4), 'A');
-    EXPECT_EQ(BuildMessageFrame(0, 4, "X").substr(6, 4), "<FA>");
+    EXPECT_EQ(BuildMessageFrame(0, 4, "X").value().substr(6, 4), "<FA>");
 }
 
 TEST(BuildMessageFrame, LineBreaksAreDroppedFromTheBody) {
-    const std::string frame = BuildMessageFrame(5, 2, "AB\r\nCD");
+    const std::string frame = BuildMessageFrame(5, 2, "AB\r\nCD").value();
     EXPECT_EQ(frame, "<ID05><FC>ABCD" + Bytes({0x04}) + "<E>");
 }
 
 TEST(BuildMessageFrame, OnlyLineBreaksGiveAnEmptyBodyAndZeroChecksum) {
-    EXPECT_EQ(BuildMessageFrame(0, 2, "\r\n\r\n"), "<ID00><FC>" + Bytes({0x00}) + "<E>");
+    EXPECT_EQ(BuildMessageFrame(0, 2, "\r\n\r\n").value(), "<ID00><FC>" + Bytes({0x00}) + "<E>");
 }
 
 TEST(BuildMessageFrame, CancellingBytesSendAZeroChecksumInsideTheFrame) {
-    const std::string frame = BuildMessageFrame(0, 2, "zz");
+    const std::string frame = BuildMessageFrame(0, 2, "zz").value();
     ASSERT_EQ(frame.size(), 16u);
     EXPECT_EQ(frame[12], '\0');
     EXPECT_EQ(frame.substr(13), "<E>");
@@ -40,7 +40,7 @@ TEST(BuildMessageFrame, CancellingBytesSendAZeroChecksumInsideTheFrame) {
 
 TEST(BuildMessageFrame, AngleBracketsAndHighBytesPassAsPlainText) {
     const std::string text = "<E>" + Bytes({0xC4, 0xE3});
-    const std::string frame = BuildMessageFrame(0, 2, text);
+    const std::string frame = BuildMessageFrame(0, 2, text).value();
     EXPECT_EQ(frame.substr(10, 5), text);
     EXPECT_EQ(static_cast<std::uint8_t>(frame[15]), MessageChecksum(text));
 }

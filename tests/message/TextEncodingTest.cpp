@@ -26,15 +26,15 @@ TEST(ResolveCodePage, SettingWinsOverTheLocale) {
 TEST(EncodeForSign, OneByteCodePageAndLineBreaksAsCrLf) {
     const EncodedText t =
         EncodeForSign(QStringLiteral("Caf\u00e9\n\u20ac"), QStringLiteral("CP1252"));
-    ASSERT_TRUE(t.ok()) << t.error.toStdString();
-    EXPECT_EQ(t.bytes, "Caf\xE9\r\n\x80");
+    ASSERT_TRUE(t.ok()) << t.error();
+    EXPECT_EQ(t.value(), "Caf\xE9\r\n\x80");
     EXPECT_EQ(EncodedLength(QStringLiteral("Caf\u00e9\n\u20ac"), QStringLiteral("CP1252")), 7);
 }
 
 TEST(EncodeForSign, DoubleByteCodePageCountsBytes) {
     const EncodedText t = EncodeForSign(QStringLiteral("\u4f60\u597dA"), QStringLiteral("CP936"));
     ASSERT_TRUE(t.ok());
-    EXPECT_EQ(t.bytes,
+    EXPECT_EQ(t.value(),
               "\xC4\xE3\xBA\xC3"
               "A");
     EXPECT_EQ(EncodedLength(QStringLiteral("\u4f60\u597dA"), QStringLiteral("CP936")), 5);
@@ -43,19 +43,19 @@ TEST(EncodeForSign, DoubleByteCodePageCountsBytes) {
 TEST(EncodeForSign, UnencodableCharacterIsNamedAndNothingIsReturned) {
     const EncodedText t = EncodeForSign(QStringLiteral("AB\u4f60C"), QStringLiteral("CP1252"));
     EXPECT_FALSE(t.ok());
-    EXPECT_TRUE(t.bytes.empty());
-    EXPECT_TRUE(t.error.contains(QStringLiteral("U+4F60"))) << t.error.toStdString();
-    EXPECT_TRUE(t.error.contains(QStringLiteral("\u4f60")));
+    EXPECT_TRUE(QString::fromStdString(t.error()).contains(QStringLiteral("U+4F60"))) << t.error();
+    EXPECT_TRUE(QString::fromStdString(t.error()).contains(QStringLiteral("\u4f60")));
     // Characters outside the basic plane are named whole, not as halves.
     const EncodedText emoji = EncodeForSign(QStringLiteral("\U0001F600"), QStringLiteral("CP936"));
-    EXPECT_TRUE(emoji.error.contains(QStringLiteral("U+1F600"))) << emoji.error.toStdString();
+    EXPECT_TRUE(QString::fromStdString(emoji.error()).contains(QStringLiteral("U+1F600")))
+        << emoji.error();
     EXPECT_EQ(EncodedLength(QStringLiteral("x\U0001F600"), QStringLiteral("CP936")), 2);
 }
 
 TEST(EncodeForSign, UnknownCodePageIsAnError) {
     const EncodedText t = EncodeForSign(QStringLiteral("A"), QStringLiteral("CP99999"));
     EXPECT_FALSE(t.ok());
-    EXPECT_TRUE(t.error.contains(QStringLiteral("CP99999")));
+    EXPECT_TRUE(QString::fromStdString(t.error()).contains(QStringLiteral("CP99999")));
 }
 
 }  // namespace

@@ -10,56 +10,67 @@ namespace {
 
 using testing::FakeSignLink;
 
-const std::string kClock = "<ID01><SS>0123456<E>";
-const std::string kZone = "<ID01><ST>0123456789AB<E>";
+TransferRequest Request(const std::string& message) {
+    TransferRequest request;
+    request.signId = 1;
+    request.speed = 2;
+    request.messageBytes = message;
+    request.date = {2010, 3, 1};
+    request.timeText = "05:30:15";
+    request.pcZone = {-480, false};
+    request.zoneRow = 16;
+    request.dstStart = {"2010", 0, 0, 0};
+    request.dstEnd = {"2010", 0, 0, 0};
+    return request;
+}
 
-struct Recorder {
+std::string Frame(const TransferRequest& request, TransferStep step) {
+    return BuildTransferFrame(request, step).value();
+}
+
+// Reads the request as a window would, counting the reads: one before the open, then one at
+// each frame's step.
+struct Reader {
+    TransferRequest request;
+    int reads = 0;
     std::vector<std::pair<int, int>> progress;
-    std::vector<std::string> built;
-    std::string zoneError;
 
-    TransferSteps Steps() {
-        TransferSteps steps;
-        steps.clockFrame = [this] {
-            built.push_back("clock");
-            return FrameResult{kClock, {}};
+    RequestReader Read() {
+        return [this] {
+            ++reads;
+            return request;
         };
-        steps.zoneFrame = [this] {
-            built.push_back("zone");
-            return zoneError.empty() ? FrameResult{kZone, {}} : FrameResult::Fail(zoneError);
-        };
-        steps.messageFrame = [this](const std::string& text) {
-            built.push_back("message");
-            return FrameResult{BuildMessageFrame(1, 2, text), {}};
-        };
-        steps.progress = [this](int pos, int max) { progress.emplace_back(pos, max); };
-        return steps;
+    }
+    TransferProgress Progress() {
+        return [this](int pos, int max) { progress.emplace_back(pos, max); };
     }
 };
 
 TEST(RunTransfer, SendsThreeFramesInOrderAndReadsTheAcknowledgementOnce) {
     FakeSignLink link;
     link.ReplyWith("ACK");
-    Recorder r;
-    const TransferOutcome outcome = RunTransfer(link, 4, "HELLO", r.Steps());
+    Reader r{Request("HELLO"), 0, {}};
+    const TransferOutcome outcome = RunTransfer(link, 4, r.Read());
     EXPECT_EQ(outcome.status, TransferStatus::Ok);
     EXPECT_EQ(link.LastPortNumber(), 4);
     EXPECT_EQ(link.LastBaudRate(), 9600);
-    EXPECT_EQ(link.WrittenBytes(), kClock + kZone + BuildMessageFrame(1, 2, "HELLO"));
+    EXPECT_EQ(link.WrittenBytes(), Frame(r.request, TransferStep::Clock) +
+                                       Frame(r.request, TransferStep::Zone) +
+                                       BuildMessageFrame(1, 2, "HELLO").value());
     EXPECT_EQ(link.ReadCount(), 3);
     EXPECT_EQ(link.OpenCount(), 1);
     EXPECT_EQ(link.CloseCount(), 1);
-    EXPECT_EQ(r.built, (std::vector<std::string>{"clock", "zone", "message"}));
+    EXPECT_EQ(r.reads, 4);
 }
 
 TEST(RunTransfer, PacesFramesAndMessageBytesOnTheClock) {
     FakeSignLink link;
     link.ReplyWith("ACK");
-    Recorder r;
-    RunTransfer(link, 1, "HELLO", r.Steps());
+    const TransferRequest request = Request("HELLO");
+    RunTransfer(link, 1, request);
     const auto& w = link.Writes();
-    const std::size_t zoneStart = kClock.size();
-    const std::size_t messageStart = zoneStart + kZone.size();
+    const std::size_t zoneStart = Frame(request, TransferStep::Clock).size();
+    const std::size_t messageStart = zoneStart + Frame(request, TransferStep::Zone).size();
     // Clock frame: header at 0, payload after the 100 ms pause.
     EXPECT_EQ(w[9].timeMs, 0);
     EXPECT_EQ(w[10].timeMs, 100);
@@ -79,8 +90,8 @@ TEST(RunTransfer, PacesFramesAndMessageBytesOnTheClock) {
 TEST(RunTransfer, ProgressCountsEveryMessageByteAndEndsAtZero) {
     FakeSignLink link;
     link.ReplyWith("ACK");
-    Recorder r;
-    RunTransfer(link, 1, "HELLO", r.Steps());
+    Reader r{Request("HELLO"), 0, {}};
+    RunTransfer(link, 1, r.Read(), r.Progress());
     ASSERT_EQ(r.progress.size(), 21u);  // reset, 19 steps, final reset
     EXPECT_EQ(r.progress.front(), std::make_pair(0, 19));
     for (int j = 1; j <= 19; ++j) EXPECT_EQ(r.progress[j], std::make_pair(j, 19));
@@ -89,49 +100,48 @@ TEST(RunTransfer, ProgressCountsEveryMessageByteAndEndsAtZero) {
 
 TEST(RunTransfer, EmptyMessageOpensNothing) {
     FakeSignLink link;
-    Recorder r;
-    EXPECT_EQ(RunTransfer(link, 1, "", r.Steps()).status, TransferStatus::EmptyMessage);
+    Reader r{Request(""), 0, {}};
+    EXPECT_EQ(RunTransfer(link, 1, r.Read()).status, TransferStatus::EmptyMessage);
     EXPECT_EQ(link.OpenCount(), 0);
-    EXPECT_TRUE(r.built.empty());
+    EXPECT_EQ(r.reads, 1);
 }
 
 TEST(RunTransfer, OnlyLineBreaksIsStillAMessage) {
     FakeSignLink link;
     link.ReplyWith("ACK");
-    Recorder r;
-    EXPECT_EQ(RunTransfer(link, 1, "\r\n", r.Steps()).status, TransferStatus::Ok);
+    EXPECT_EQ(RunTransfer(link, 1, Request("\r\n")).status, TransferStatus::Ok);
     EXPECT_TRUE(link.WrittenBytes().ends_with(std::string("<ID01><FC>") + '\0' + "<E>"));
 }
 
 TEST(RunTransfer, OpenFailureSendsNothingAndClosesNothing) {
     FakeSignLink link;
     link.FailOpenWith(OpenFailure::Busy);
-    Recorder r;
-    const TransferOutcome outcome = RunTransfer(link, 9, "HELLO", r.Steps());
+    Reader r{Request("HELLO"), 0, {}};
+    const TransferOutcome outcome = RunTransfer(link, 9, r.Read());
     EXPECT_EQ(outcome.status, TransferStatus::OpenFailed);
     EXPECT_EQ(outcome.openFailure, OpenFailure::Busy);
     EXPECT_TRUE(link.Writes().empty());
     EXPECT_EQ(link.CloseCount(), 0);
-    EXPECT_TRUE(r.built.empty());
+    EXPECT_EQ(r.reads, 1);
 }
 
 TEST(RunTransfer, UnbuildableZoneFrameClosesThePortAndSendsNoMessage) {
     FakeSignLink link;
-    Recorder r;
-    r.zoneError = "Invalid argument to date encode";
-    const TransferOutcome outcome = RunTransfer(link, 1, "HELLO", r.Steps());
+    Reader r{Request("HELLO"), 0, {}};
+    r.request.dstStart = {"2010", 2, 31, 0};  // 31 February
+    const TransferOutcome outcome = RunTransfer(link, 1, r.Read());
     EXPECT_EQ(outcome.status, TransferStatus::BuildFailed);
     EXPECT_EQ(outcome.message, "Invalid argument to date encode");
-    EXPECT_EQ(link.WrittenBytes(), kClock);
+    EXPECT_EQ(link.WrittenBytes(), Frame(r.request, TransferStep::Clock));
     EXPECT_FALSE(link.IsOpen());
     EXPECT_EQ(link.CloseCount(), 1);
-    EXPECT_EQ(r.built, (std::vector<std::string>{"clock", "zone"}));
+    EXPECT_EQ(r.reads, 3);
 }
 
 TEST(RunTransfer, SilenceIsNotAcknowledgedAfterThreeTimeOuts) {
     FakeSignLink link;
-    Recorder r;
-    const TransferOutcome outcome = RunTransfer(link, 1, "HELLO", r.Steps());
+    Reader r{Request("HELLO"), 0, {}};
+    const TransferOutcome outcome = RunTransfer(link, 1, r.Read(), r.Progress());
     EXPECT_EQ(outcome.status, TransferStatus::NotAcknowledged);
     EXPECT_FALSE(link.IsOpen());
     EXPECT_EQ(r.progress.back(), std::make_pair(0, 19));
@@ -141,8 +151,7 @@ TEST(RunTransfer, EarlyBytesFromTheSignCountAsTheReply) {
     // The reply judged is the first three bytes since the open, whenever they came.
     FakeSignLink link;
     link.ReplyWith("NAK!ACK");
-    Recorder r;
-    EXPECT_EQ(RunTransfer(link, 1, "HELLO", r.Steps()).status, TransferStatus::NotAcknowledged);
+    EXPECT_EQ(RunTransfer(link, 1, Request("HELLO")).status, TransferStatus::NotAcknowledged);
 }
 
 }  // namespace

@@ -38,7 +38,7 @@ TEST(RunResetId, WritesElevenBytesWithoutPausesAndCloses) {
 TEST(RunResetId, OpenFailureWritesNothing) {
     FakeSignLink link;
     link.FailOpenWith(OpenFailure::Missing);
-    EXPECT_EQ(RunResetId(link, 1, 1).failure, OpenFailure::Missing);
+    EXPECT_EQ(RunResetId(link, 1, 1).error().failure, OpenFailure::Missing);
     EXPECT_TRUE(link.Writes().empty());
     EXPECT_EQ(link.CloseCount(), 0);
 }

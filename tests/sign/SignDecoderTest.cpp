@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/Formats.h"
+
 #include <random>
 
 #include "clock/ClockFrame.h"
@@ -30,13 +32,14 @@ struct Line {
     }
 };
 
-const std::string kClock = BuildClockFrame(1, {2010, 3, 1}, "05:30:15", {-480, false});
+const std::string kClock = BuildClockFrame(1, {2010, 3, 1}, "05:30:15", {-480, false}).value();
 const std::string kZone =
-    BuildZoneFrame(1, 16, {"2010", 3, 28, 2}, {"2010", 10, 31, 3}, {1, 1, 2}).frame;
+    BuildZoneFrame(1, 16, {"2010", 3, 28, 2}, {"2010", 10, 31, 3}, testing::Formats(1, 1, 2))
+        .value();
 
 TEST(SignDecoder, DecodesATransferAsTheProgramBuildsIt) {
     Line line;
-    line.Send(kClock + kZone + BuildMessageFrame(1, 4, "HELLO"));
+    line.Send(kClock + kZone + BuildMessageFrame(1, 4, "HELLO").value());
     const auto frames = line.decoder.TakeFrames();
     ASSERT_EQ(frames.size(), 3u);
     for (const auto& f : frames) {
@@ -65,7 +68,7 @@ TEST(SignDecoder, DecodesATransferAsTheProgramBuildsIt) {
 TEST(SignDecoder, MessageBodyMayHoldFrameMarkers) {
     Line line;
     const std::string text = "a<E>b<ID02><SS>c";
-    line.Send(BuildMessageFrame(3, 2, text));
+    line.Send(BuildMessageFrame(3, 2, text).value());
     const auto frames = line.decoder.TakeFrames();
     ASSERT_EQ(frames.size(), 1u);
     EXPECT_EQ(frames[0].message.body, text);
@@ -105,7 +108,7 @@ TEST(SignDecoder, FaultsAreReportedAndDecodingResumes) {
 
 TEST(SignDecoder, BadMessageChecksumIsReportedWhenTheLineGoesQuiet) {
     Line line;
-    std::string frame = BuildMessageFrame(0, 2, "HELLO");
+    std::string frame = BuildMessageFrame(0, 2, "HELLO").value();
     frame[15] ^= 0x10;
     line.Send(frame);
     EXPECT_TRUE(line.decoder.TakeFrames().empty());
@@ -118,7 +121,7 @@ TEST(SignDecoder, BadMessageChecksumIsReportedWhenTheLineGoesQuiet) {
 
 TEST(SignDecoder, ResetInsideAMessageIsStillDecoded) {
     Line line;
-    const std::string message = BuildMessageFrame(0, 2, "HELLO");
+    const std::string message = BuildMessageFrame(0, 2, "HELLO").value();
     line.Send(message.substr(0, 12) + BuildResetFrame(0x0A) + message.substr(12));
     auto frames = line.decoder.TakeFrames();
     const auto more = line.Quiet();
@@ -144,7 +147,7 @@ TEST(SignDecoder, AnyByteStreamIsAccountedForWithinBoundedFrames) {
                 bytes = "<ID";
                 break;
             case 2:
-                bytes = BuildMessageFrame(1, 2, std::string(6000, 'x'));
+                bytes = BuildMessageFrame(1, 2, std::string(6000, 'x')).value();
                 break;
             case 3:
                 bytes = kZone;
@@ -169,7 +172,7 @@ TEST(SignDecoder, AnyByteStreamIsAccountedForWithinBoundedFrames) {
 TEST(SignState, DisplaysLocalTimeInTheChosenFormats) {
     Line line;
     // 21:30:15 UTC on 28 Feb 2010; zone UTC+1 with 12-hour time, numbers, DD-MM-YY.
-    line.Send(kClock + kZone + BuildMessageFrame(1, 2, "Caf\xE9"));
+    line.Send(kClock + kZone + BuildMessageFrame(1, 2, "Caf\xE9").value());
     SignState state;
     for (const auto& f : line.decoder.TakeFrames()) state.Apply(f, 0);
     const auto lines = state.Display(1500);
@@ -180,10 +183,11 @@ TEST(SignState, DisplaysLocalTimeInTheChosenFormats) {
 
 TEST(SignState, DaylightTimeAddsAnHourAlsoAcrossTheYearEnd) {
     Line line;
-    const std::string clock = BuildClockFrame(0, {2011, 1, 10}, "12:00:00", {0, false});
+    const std::string clock = BuildClockFrame(0, {2011, 1, 10}, "12:00:00", {0, false}).value();
     // New Zealand: DST from September to April, 24-hour time, letters, MM-DD-YY.
     const std::string zone =
-        BuildZoneFrame(0, 36, {"2010", 9, 26, 2}, {"2011", 4, 3, 3}, {0, 0, 0}).frame;
+        BuildZoneFrame(0, 36, {"2010", 9, 26, 2}, {"2011", 4, 3, 3}, testing::Formats(0, 0, 0))
+            .value();
     line.Send(clock + zone);
     SignState state;
     for (const auto& f : line.decoder.TakeFrames()) state.Apply(f, 0);

@@ -9,11 +9,12 @@ void FakeSignLink::ReplyWith(const std::string& bytes, long long availableAtMs) 
 OpenResult FakeSignLink::OpenPort(int portNumber, int baudRate) {
     m_lastPort = portNumber;
     m_lastBaud = baudRate;
-    if (m_open) return {OpenFailure::Busy, "already open"};
-    if (m_openFailure != OpenFailure::None) return {m_openFailure, "scripted failure"};
+    if (m_open) return OpenResult::Fail({OpenFailure::Busy, "already open"});
+    if (m_openFailure != OpenFailure::None)
+        return OpenResult::Fail({m_openFailure, "scripted failure"});
     m_open = true;
     ++m_openCount;
-    return {};
+    return Nothing{};
 }
 
 int FakeSignLink::ReadByte(std::uint8_t& destination) {

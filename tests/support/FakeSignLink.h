@@ -22,13 +22,12 @@ public:
         std::uint8_t byte;
     };
 
-    static constexpr int kReadTimeoutMs = 1100;
-
     // The reply bytes, all available at once.
     void ReplyWith(const std::string& bytes, long long availableAtMs = 0);
     void FailOpenWith(OpenFailure failure) { m_openFailure = failure; }
 
     OpenResult OpenPort(int portNumber, int baudRate) override;
+    bool IsOpen() const override { return m_open; }
     int ReadByte(std::uint8_t& destination) override;
     bool WriteByte(std::uint8_t value) override;
     void ClosePort() override;
@@ -38,7 +37,6 @@ public:
     std::string WrittenBytes() const;
     const std::vector<Written>& Writes() const { return m_writes; }
 
-    bool IsOpen() const { return m_open; }
     int OpenCount() const { return m_openCount; }
     int CloseCount() const { return m_closeCount; }
     int ReadCount() const { return m_readCount; }

@@ -3,7 +3,7 @@
 #include <QString>
 #include <QVector>
 
-#include "app/MessageBoxes.h"
+#include "ui/MessageBoxes.h"
 
 namespace meridial::testing {
 

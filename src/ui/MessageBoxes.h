@@ -7,6 +7,8 @@ class QWidget;
 
 namespace meridial {
 
+class SignLink;
+
 // Every message box of the program goes through here, so tests can answer and record them
 // instead of blocking on a modal box.
 class MessageBoxes {
@@ -26,19 +28,22 @@ public:
     static MessageBoxes& Current();
     // Installs another implementation (tests); nullptr restores the real boxes.
     static void Install(MessageBoxes* boxes);
-
-    // Set while a transfer holds the line.
-    static void SetSequenceRunning(bool running);
-    static bool SequenceRunning();
 };
 
-// The boxes on screen.
+// The boxes on screen. Given the program's link, they stop blocking while a sequence holds it.
 class ScreenMessageBoxes final : public MessageBoxes {
 public:
+    explicit ScreenMessageBoxes(const SignLink* link = nullptr) : m_link(link) {}
+
     QMessageBox::StandardButton Ask(QWidget* parent, Icon icon, const QString& text,
                                     QMessageBox::StandardButtons buttons) override;
     void Tell(QWidget* parent, Icon icon, const QString& text,
               QMessageBox::StandardButton button) override;
+
+private:
+    void Show(QMessageBox* box);
+
+    const SignLink* m_link;
 };
 
 }  // namespace meridial

@@ -1,12 +1,13 @@
-#include "app/MessageBoxes.h"
+#include "ui/MessageBoxes.h"
 
 #include <QApplication>
+
+#include "link/SignLink.h"
 
 namespace meridial {
 namespace {
 
 MessageBoxes* g_installed = nullptr;
-bool g_sequenceRunning = false;
 
 QMessageBox::Icon ToQt(MessageBoxes::Icon icon) {
     switch (icon) {
@@ -38,8 +39,6 @@ MessageBoxes& MessageBoxes::Current() {
 }
 
 void MessageBoxes::Install(MessageBoxes* boxes) { g_installed = boxes; }
-void MessageBoxes::SetSequenceRunning(bool running) { g_sequenceRunning = running; }
-bool MessageBoxes::SequenceRunning() { return g_sequenceRunning; }
 
 QMessageBox::StandardButton ScreenMessageBoxes::Ask(QWidget* parent, Icon icon, const QString& text,
                                                     QMessageBox::StandardButtons buttons) {
@@ -51,8 +50,12 @@ QMessageBox::StandardButton ScreenMessageBoxes::Ask(QWidget* parent, Icon icon, 
 
 void ScreenMessageBoxes::Tell(QWidget* parent, Icon icon, const QString& text,
                               QMessageBox::StandardButton button) {
-    QMessageBox* box = MakeBox(parent, icon, text, button);
-    if (SequenceRunning()) {
+    Show(MakeBox(parent, icon, text, button));
+}
+
+void ScreenMessageBoxes::Show(QMessageBox* box) {
+    // A nested modal loop would hold the running sequence's pauses open.
+    if (m_link && m_link->IsOpen()) {
         box->setAttribute(Qt::WA_DeleteOnClose);
         box->open();
         return;

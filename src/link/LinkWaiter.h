@@ -1,0 +1,40 @@
+#pragma once
+
+class QEventLoop;
+class QIODevice;
+
+namespace meridial {
+
+// How a link passes the time while it waits for the clock or for a byte.
+enum class WaitMode {
+    Blocking,   // sleep the thread: command-line use
+    EventLoop,  // run a local event loop: windows keep painting, ticking and taking clicks
+};
+
+// The waiting every kind of link shares: the pacing delay and the wait for incoming bytes, in
+// either mode, and an abort that ends every wait at once.
+class LinkWaiter {
+public:
+    explicit LinkWaiter(WaitMode mode) : m_mode(mode) {}
+
+    WaitMode Mode() const { return m_mode; }
+
+    void Delay(int milliseconds);
+
+    // Waits until the device has bytes to read, closes, or the time is up; true when bytes wait.
+    bool WaitReadable(QIODevice& device, int milliseconds);
+
+    void Abort();
+    bool Aborted() const { return m_aborted; }
+    // A new sequence starts un-aborted.
+    void Reset() { m_aborted = false; }
+
+private:
+    void RunLoop(QEventLoop& loop);
+
+    WaitMode m_mode;
+    bool m_aborted = false;
+    QEventLoop* m_currentLoop = nullptr;
+};
+
+}  // namespace meridial

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+#include "link/SignLink.h"
+
+// What differs between platforms when a serial device is opened: one source file per platform.
+namespace meridial {
+
+// The device behind COMn when the settings file names none.
+QString DefaultDeviceForPort(int portNumber);
+
+// The name to open: where devices are reached through links, the real device behind them.
+QString DeviceToOpen(const QString& device);
+
+// Why the device cannot be opened before trying (missing, no permission), when that can be told.
+std::optional<OpenError> CheckDevice(const QString& device);
+
+}  // namespace meridial

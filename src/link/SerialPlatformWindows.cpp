@@ -1,0 +1,15 @@
+#include "link/LinkTarget.h"
+#include "link/SerialPlatform.h"
+
+namespace meridial {
+
+QString DefaultDeviceForPort(int portNumber) {
+    return QStringLiteral("COM%1").arg(ClampPortNumber(portNumber));
+}
+
+QString DeviceToOpen(const QString& device) { return device; }
+
+// The open itself tells a missing port from a held one.
+std::optional<OpenError> CheckDevice(const QString&) { return std::nullopt; }
+
+}  // namespace meridial

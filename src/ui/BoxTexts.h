@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QString>
+
+// Texts of the boxes more than one window shows; their spaces are part of them.
+namespace meridial::box_texts {
+
+inline QString MaxLength() { return QStringLiteral(" Max length is 150 chars "); }
+inline QString OpenComError() { return QStringLiteral("Open Com Error"); }
+
+}  // namespace meridial::box_texts

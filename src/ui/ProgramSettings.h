@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+
+#include "link/LinkFactory.h"
+#include "link/PortSettings.h"
+
+namespace meridial {
+
+// The program's one settings value: the remembered port, read at start-up and changed only
+// through SetPortNumber, and the settings file behind it. SetCom edits it; the window and the
+// service dialog read it.
+class ProgramSettings {
+public:
+    explicit ProgramSettings(PortSettings file);
+
+    int PortNumber() const { return m_portNumber; }
+
+    // Takes the port for this run and stores it in the file; the failure says why it could not.
+    Status SetPortNumber(int portNumber);
+
+    // The code page the sign's text is encoded in.
+    QString CodePage() const;
+
+    const PortSettings& File() const { return m_file; }
+
+    // COMn to its target through the file, as it reads at the moment of each open.
+    TargetResolver Resolver() const;
+
+private:
+    PortSettings m_file;
+    int m_portNumber;
+};
+
+}  // namespace meridial

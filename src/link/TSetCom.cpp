@@ -1,6 +1,7 @@
 #include "link/TSetCom.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -25,6 +26,8 @@ TSetCom::TSetCom(PortSettings settings, QWidget* parent)
     : QDialog(parent), m_settings(std::move(settings)) {
     setObjectName(QStringLiteral("SetCom"));
     setWindowTitle(QStringLiteral("SetCom"));
+    setToolTip(
+        QStringLiteral("Settings file: %1").arg(QDir::toNativeSeparators(m_settings.Path())));
     resize(307, 231);
 
     auto* image = new QLabel(this);

@@ -41,10 +41,10 @@ grep -qx "meridial-cli [0-9][0-9.]*" "$work/version"
 run "$root/usr/bin/meridial-cli" transfer --dry-run --id 3 --message HELLO >"$work/frames"
 cat "$work/frames"
 [ "$(wc -l <"$work/frames")" -eq 3 ] || { echo "--dry-run printed no three frames"; exit 1; }
-# Run as root the program's folder is writable; it must still not gain a settings file.
-if ls "$root/usr/bin" | grep -qiv '^meridial\(-cli\|-sign\)\?$'; then
-  echo "meridial-cli wrote beside itself:"; ls "$root/usr/bin"; exit 1
-fi
+# Run as root the program's folder is writable; the settings file must still be the user's.
+run "$root/usr/bin/meridial-cli" ports | tee "$work/ports" | tail -n 1
+grep -qx "Settings file: $home/.config/meridial/meridial.ini" "$work/ports" ||
+  { echo "meridial-cli uses a settings file outside the user's configuration"; exit 1; }
 
 echo "== lintian"
 # Exit status 2 means errors were found, 1 that lintian itself failed.

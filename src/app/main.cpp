@@ -18,6 +18,8 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("meridial"));
     QApplication::setApplicationDisplayName(QStringLiteral("Meridial"));
+    // Docks and task bars find the installed desktop entry, and through it the icon, by this.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.meridial.Meridial"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/meridial.png")));
     QApplication::setStyle(new MenuBarStyle);
 

@@ -51,8 +51,8 @@ meridial-cli --help | --version
 
 Exit codes: 0 acknowledged (or done), 1 not acknowledged, 2 bad option or value,
 3 the port could not be opened, 4 a frame could not be built or the message cannot be encoded.
-Settings file: $MERIDIAL_SETTINGS, else meridial.INI beside the program, else
-$XDG_CONFIG_HOME/meridial/meridial.ini.
+Settings file: $MERIDIAL_SETTINGS, else meridial.INI beside the program when it exists, else
+$XDG_CONFIG_HOME/meridial/meridial.ini with /etc/xdg/meridial/meridial.ini for missing keys.
 )";
 
 void Print(FILE* stream, const QString& text) {

@@ -1,8 +1,11 @@
 #include "link/PortSettings.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 #include <QSettings>
 #include <QStandardPaths>
 
@@ -25,32 +28,127 @@ QString FindName(const QStringList& names, const QString& wanted) {
     return {};
 }
 
-}  // namespace
-
-PortSettings::PortSettings(QString path) : m_path(QFileInfo(path).absoluteFilePath()) {}
-
-QString PortSettings::DefaultPath() {
-    const QString fromEnvironment = qEnvironmentVariable("MERIDIAL_SETTINGS");
-    if (!fromEnvironment.isEmpty()) return fromEnvironment;
-    const QString folder = QCoreApplication::applicationDirPath();
-    const QString besideProgram = QDir(folder).filePath(QStringLiteral("meridial.INI"));
-    if (QFileInfo::exists(besideProgram) || QFileInfo(folder).isWritable()) return besideProgram;
-    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation))
-        .filePath(QStringLiteral("meridial/meridial.ini"));
-}
-
-QString PortSettings::ReadValue(const QString& section, const QString& key) const {
-    if (!QFileInfo::exists(m_path)) return {};
-    QSettings settings(m_path, QSettings::IniFormat);
+std::optional<QString> ReadFrom(const QString& path, const QString& section, const QString& key) {
+    if (!QFileInfo::exists(path)) return std::nullopt;
+    QSettings settings(path, QSettings::IniFormat);
     const QString group = FindName(settings.childGroups(), section);
-    if (group.isEmpty()) return {};
+    if (group.isEmpty()) return std::nullopt;
     settings.beginGroup(group);
     const QString name = FindName(settings.childKeys(), key);
-    if (name.isEmpty()) return {};
+    if (name.isEmpty()) return std::nullopt;
     const QVariant value = settings.value(name);
     // A value with a comma comes back as a list; it is not a number or a device name then.
     return value.typeId() == QMetaType::QStringList ? value.toStringList().join(u',')
                                                     : value.toString();
+}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+// The file as the user wrote it, with the value of every "comport" line under [Sign] replaced.
+// Lines are compared the way the reader sees them (a leading BOM, blanks and case ignored) but
+// copied byte for byte, so comments, order, other sections and CR LF line ends survive. A
+// missing line goes right under the first [Sign]; a missing section goes at the end.
+QByteArray WithPortNumber(const QByteArray& original, int portNumber) {
+    const QByteArray eol =
+        original.contains("\r\n") ? QByteArrayLiteral("\r\n") : QByteArrayLiteral("\n");
+    const QByteArray value = QByteArray::number(portNumber);
+    const QByteArray bom = QByteArrayLiteral("\xEF\xBB\xBF");
+
+    QByteArray result = original;
+    qsizetype firstSignHeaderEnd = -1;  // where the line after the first [Sign] starts
+    bool headerHasEol = true;
+    bool inSign = false;
+    QList<std::pair<qsizetype, qsizetype>> valueRanges;
+    for (qsizetype start = 0; start < original.size();) {
+        qsizetype end = original.indexOf('\n', start);
+        const bool hasEol = end >= 0;
+        end = hasEol ? end : original.size();
+        qsizetype contentEnd = end;
+        if (hasEol && contentEnd > start && original[contentEnd - 1] == '\r') --contentEnd;
+        qsizetype contentStart = start;
+        if (start == 0 && original.startsWith(bom)) contentStart = bom.size();
+        const QByteArray text = original.mid(contentStart, contentEnd - contentStart);
+        const QByteArray trimmed = text.trimmed();
+        const qsizetype next = hasEol ? end + 1 : end;
+
+        if (trimmed.startsWith('[') && trimmed.contains(']')) {
+            const QByteArray name = trimmed.mid(1, trimmed.indexOf(']') - 1).trimmed();
+            inSign = QString::fromUtf8(name).compare(kSignSection, Qt::CaseInsensitive) == 0;
+            if (inSign && firstSignHeaderEnd < 0) {
+                firstSignHeaderEnd = next;
+                headerHasEol = hasEol;
+            }
+        } else if (inSign && !trimmed.startsWith(';') && !trimmed.startsWith('#')) {
+            const qsizetype equals = text.indexOf('=');
+            if (equals > 0 && QString::fromUtf8(text.left(equals).trimmed())
+                                      .compare(kPortKey, Qt::CaseInsensitive) == 0) {
+                qsizetype valueStart = equals + 1;
+                while (valueStart < text.size() && IsBlank(text[valueStart])) ++valueStart;
+                // A "; note" after the value is a comment to the reader; keep it.
+                qsizetype valueEnd = text.indexOf(';', valueStart);
+                if (valueEnd < 0) valueEnd = text.size();
+                while (valueEnd > valueStart && IsBlank(text[valueEnd - 1])) --valueEnd;
+                valueRanges.append({contentStart + valueStart, contentStart + valueEnd});
+            }
+        }
+        start = next;
+    }
+    // From the last so the earlier offsets stay valid.
+    for (auto it = valueRanges.crbegin(); it != valueRanges.crend(); ++it)
+        result.replace(it->first, it->second - it->first, value);
+    if (!valueRanges.isEmpty()) return result;
+
+    const QByteArray line = QByteArrayLiteral("comport=") + value;
+    if (firstSignHeaderEnd >= 0) {
+        result.insert(firstSignHeaderEnd, headerHasEol ? line + eol : eol + line);
+        return result;
+    }
+    if (!result.isEmpty() && !result.endsWith('\n')) result += eol;
+    result += QByteArrayLiteral("[Sign]") + eol + line + eol;
+    return result;
+}
+
+}  // namespace
+
+PortSettings::PortSettings(QString path, QStringList fallbackPaths)
+    : m_path(QFileInfo(path).absoluteFilePath()), m_fallbackPaths(std::move(fallbackPaths)) {}
+
+PortSettings::PortSettings(QString path)
+    : PortSettings(path,
+                   QFileInfo(path).absoluteFilePath() == QFileInfo(UserPath()).absoluteFilePath()
+                       ? SystemPaths()
+                       : QStringList()) {}
+
+QString PortSettings::DefaultPath() {
+    const QString fromEnvironment = qEnvironmentVariable("MERIDIAL_SETTINGS");
+    if (!fromEnvironment.isEmpty()) return fromEnvironment;
+    const QString besideProgram =
+        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("meridial.INI"));
+    if (QFileInfo::exists(besideProgram)) return besideProgram;
+    return UserPath();
+}
+
+QString PortSettings::UserPath() {
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation))
+        .filePath(QStringLiteral("meridial/meridial.ini"));
+}
+
+QStringList PortSettings::SystemPaths() {
+    const QString userFolder =
+        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    QStringList paths;
+    for (const QString& folder :
+         QStandardPaths::standardLocations(QStandardPaths::GenericConfigLocation))
+        if (folder != userFolder)
+            paths << QDir(folder).filePath(QStringLiteral("meridial/meridial.ini"));
+    return paths;
+}
+
+QString PortSettings::ReadValue(const QString& section, const QString& key) const {
+    if (const auto value = ReadFrom(m_path, section, key)) return *value;
+    for (const QString& fallback : m_fallbackPaths)
+        if (const auto value = ReadFrom(fallback, section, key)) return *value;
+    return {};
 }
 
 int PortSettings::ReadPortNumber() const {
@@ -61,20 +159,28 @@ Status PortSettings::WritePortNumber(int portNumber) const {
     const Status failure = Status::Fail(QStringLiteral("Unable to write to %1")
                                             .arg(QDir::toNativeSeparators(m_path))
                                             .toStdString());
-    const QFileInfo info(m_path);
-    if (!QDir().mkpath(info.absolutePath())) return failure;
-    QSettings settings(m_path, QSettings::IniFormat);
-    QString group = FindName(settings.childGroups(), kSignSection);
-    if (group.isEmpty()) group = kSignSection;
-    settings.beginGroup(group);
-    QString key = FindName(settings.childKeys(), kPortKey);
-    if (key.isEmpty()) key = kPortKey;
-    settings.setValue(key, QString::number(portNumber));
-    settings.endGroup();
-    settings.sync();
-    // value() would still return the unsaved number; only the status tells that the file was
-    // not written.
-    if (settings.status() == QSettings::AccessError) return failure;
+    if (!QDir().mkpath(QFileInfo(m_path).absolutePath())) return failure;
+    QByteArray original;
+    QDateTime lastModified;
+    if (QFileInfo::exists(m_path)) {
+        QFile file(m_path);
+        if (!file.open(QIODevice::ReadOnly)) return failure;
+        original = file.readAll();
+        lastModified = file.fileTime(QFileDevice::FileModificationTime);
+    }
+    // Written beside the file and renamed over it: a full disk or a crash leaves the old file.
+    QSaveFile file(m_path);
+    if (!file.open(QIODevice::WriteOnly)) return failure;
+    const QByteArray updated = WithPortNumber(original, portNumber);
+    // Flushed first: a buffered write would stamp the file again after setFileTime.
+    if (file.write(updated) != updated.size() || !file.flush()) return failure;
+    // QSettings keeps files it has read and parses one again only when its size or time (in
+    // milliseconds) changed, and the kernel stamps files from a coarse clock: "comport=5" becoming
+    // "comport=2" a moment later would still be read back as 5.
+    QDateTime stamp = QDateTime::currentDateTime();
+    if (lastModified.isValid() && stamp <= lastModified) stamp = lastModified.addMSecs(1);
+    file.setFileTime(stamp, QFileDevice::FileModificationTime);
+    if (!file.commit()) return failure;
     return Done();
 }
 

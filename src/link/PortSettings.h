@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
+#include <optional>
 
 #include "link/LinkTarget.h"
 #include "link/Result.h"
@@ -10,20 +12,37 @@ namespace meridial {
 // The settings file shared by the program and the command-line tool: section "Sign" with the
 // remembered "comport" (and an optional "codepage"), and an optional section "Ports" naming the
 // device behind each COM number. The file is opened only for each read or write.
+//
+// Keys the file lacks are looked up in read-only fallback files, so an administrator can map
+// [Ports] for every user; the file itself is the only one ever written.
 class PortSettings {
 public:
+    // The user's own file ($XDG_CONFIG_HOME/meridial/meridial.ini) falls back on the
+    // system-wide files; any other path stands alone.
     explicit PortSettings(QString path);
+    PortSettings(QString path, QStringList fallbackPaths);
 
-    // MERIDIAL_SETTINGS when set; else "meridial.INI" beside the executable when that folder is
-    // writable or the file already exists there; else $XDG_CONFIG_HOME/meridial/meridial.ini.
+    // MERIDIAL_SETTINGS when set; else "meridial.INI" beside the executable when that file
+    // already exists (a portable copy); else $XDG_CONFIG_HOME/meridial/meridial.ini. Never a new
+    // file beside the program: installed, that is /usr/bin.
     static QString DefaultPath();
 
+    // $XDG_CONFIG_HOME/meridial/meridial.ini.
+    static QString UserPath();
+
+    // meridial/meridial.ini in each folder of XDG_CONFIG_DIRS (default /etc/xdg), the first
+    // folder winning.
+    static QStringList SystemPaths();
+
     const QString& Path() const { return m_path; }
+    const QStringList& FallbackPaths() const { return m_fallbackPaths; }
 
     // The remembered port number; 1 when the file or the key is missing or not an integer.
     int ReadPortNumber() const;
 
-    // Stores the number in decimal. On failure: "Unable to write to <full path>".
+    // Stores the number in decimal by rewriting only the "comport" line of [Sign] (adding the
+    // line, or the section at the end, when missing); every other byte of the file is kept. The
+    // file is replaced atomically. On failure: "Unable to write to <full path>".
     Status WritePortNumber(int portNumber) const;
 
     // The device for COM1..COM8: "[Ports] COMn=" when set, else the platform's default.
@@ -39,6 +58,7 @@ private:
     QString ReadValue(const QString& section, const QString& key) const;
 
     QString m_path;
+    QStringList m_fallbackPaths;
 };
 
 }  // namespace meridial

@@ -1,6 +1,7 @@
 #include "link/TSetCom.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -19,6 +20,8 @@ TSetCom::TSetCom(ProgramSettings& settings, QWidget* parent)
     : QDialog(parent), m_settings(settings) {
     setObjectName(QStringLiteral("SetCom"));
     setWindowTitle(QStringLiteral("SetCom"));
+    setToolTip(
+        QStringLiteral("Settings file: %1").arg(QDir::toNativeSeparators(m_settings.File().Path())));
     resize(307, 231);
 
     auto* image = new QLabel(this);

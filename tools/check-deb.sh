@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# Builds the .deb from a build folder, lists it, unpacks it into a scratch root, runs the
+# installed meridial-cli from there, and runs lintian on the package; any lintian error fails.
+# Usage: tools/check-deb.sh BUILD_DIR
+set -euo pipefail
+build=$(cd "${1:?usage: $0 BUILD_DIR}" && pwd)
+
+if ! command -v lintian >/dev/null || ! command -v dpkg-shlibdeps >/dev/null; then
+  echo "lintian or dpkg-shlibdeps missing: run tools/install-deps.sh"
+  [ -n "${CI:-}" ] && exit 1
+  exit 77
+fi
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+cpack -G DEB -B "$work/out" --config "$build/CPackConfig.cmake" >"$work/cpack.log" ||
+  { cat "$work/cpack.log"; exit 1; }
+deb=$(ls "$work"/out/*.deb)
+echo "== $(basename "$deb")"
+dpkg-deb --field "$deb"
+echo "== files"
+dpkg-deb --contents "$deb" | awk '{print $1, $6}'
+
+root="$work/root"
+dpkg -x "$deb" "$root"
+for f in usr/bin/meridial-cli usr/bin/meridial-sign usr/share/doc/meridial/copyright \
+         usr/share/doc/meridial/LICENSE usr/share/doc/meridial/README.md \
+         usr/share/man/man1/meridial-cli.1.gz usr/share/man/man1/meridial-sign.1.gz \
+         usr/share/bash-completion/completions/meridial-cli; do
+  [ -e "$root/$f" ] || { echo "missing from the package: /$f"; exit 1; }
+done
+
+# The installed CLI, with a home of its own so no settings file of this machine is read.
+home="$work/home"
+mkdir -p "$home"
+run() { env -u MERIDIAL_SETTINGS HOME="$home" XDG_CONFIG_HOME="$home/.config" "$@"; }
+echo "== installed meridial-cli"
+run "$root/usr/bin/meridial-cli" --version | tee "$work/version"
+grep -qx "meridial-cli [0-9][0-9.]*" "$work/version"
+run "$root/usr/bin/meridial-cli" transfer --dry-run --id 3 --message HELLO >"$work/frames"
+cat "$work/frames"
+[ "$(wc -l <"$work/frames")" -eq 3 ] || { echo "--dry-run printed no three frames"; exit 1; }
+# Run as root the program's folder is writable; the settings file must still be the user's.
+run "$root/usr/bin/meridial-cli" ports | tee "$work/ports" | tail -n 1
+grep -qx "Settings file: $home/.config/meridial/meridial.ini" "$work/ports" ||
+  { echo "meridial-cli uses a settings file outside the user's configuration"; exit 1; }
+
+echo "== lintian"
+# Exit status 2 means errors were found, 1 that lintian itself failed.
+status=0
+lintian --info --display-info "$deb" >"$work/lintian" 2>&1 || status=$?
+cat "$work/lintian"
+if [ "$status" -ne 0 ] || grep -q '^E:' "$work/lintian"; then
+  echo "lintian reported errors or failed (status $status)"
+  exit 1
+fi
+echo "package check passed"

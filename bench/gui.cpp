@@ -23,7 +23,7 @@
 #include "link/LinkFactory.h"
 #include "link/TSetCom.h"
 #include "ui/MessageBoxes.h"
-#include "ui/ProgramSettings.h"
+#include "link/ProgramSettings.h"
 
 using namespace meridial;
 

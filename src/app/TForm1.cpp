@@ -24,6 +24,7 @@
 #include "app/TAboutBox.h"
 #include "clock/DateTimeGroup.h"
 #include "clock/PcZone.h"
+#include "link/ProgramSettings.h"
 #include "link/TSetCom.h"
 #include "message/MessageFrame.h"
 #include "message/TextEncoding.h"
@@ -31,7 +32,6 @@
 #include "service/TSetID.h"
 #include "ui/BoxTexts.h"
 #include "ui/MessageBoxes.h"
-#include "ui/ProgramSettings.h"
 #include "zone/ZoneGroup.h"
 
 namespace meridial {
@@ -246,7 +246,7 @@ void TForm1::ResetTypingAttributes() {
 }
 
 int TForm1::EditorLength() const {
-    return EncodedLength(m_editor->toPlainText(), m_settings.CodePage());
+    return EncodedLength(m_editor->toPlainText(), ResolveCodePage(m_settings.CodePage()));
 }
 
 void TForm1::RichEdit1Change() {
@@ -311,7 +311,8 @@ void TForm1::Button1Click() {
     m_statusPanel1->clear();
     m_transfer->setEnabled(false);
     // The text is encoded once; every other control is read again as each frame's step runs.
-    const EncodedText encoded = EncodeForSign(m_editor->toPlainText(), m_settings.CodePage());
+    const EncodedText encoded =
+        EncodeForSign(m_editor->toPlainText(), ResolveCodePage(m_settings.CodePage()));
     if (!encoded) {
         m_transfer->setEnabled(true);
         MessageBoxes::Current().Tell(this, MessageBoxes::Icon::Error,

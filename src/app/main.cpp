@@ -7,10 +7,10 @@
 #include "app/TAboutBox.h"
 #include "app/TForm1.h"
 #include "link/LinkFactory.h"
+#include "link/ProgramSettings.h"
 #include "link/TSetCom.h"
 #include "service/TSetID.h"
 #include "ui/MessageBoxes.h"
-#include "ui/ProgramSettings.h"
 
 using namespace meridial;
 
@@ -27,7 +27,7 @@ int main(int argc, char* argv[]) {
     // One line, shared by every window that sends: it refuses a second open while one sequence
     // holds it.
     PortLink link(settings.Resolver(), WaitMode::EventLoop);
-    ScreenMessageBoxes boxes(&link);
+    ScreenMessageBoxes boxes([&link] { return link.IsOpen(); });
     MessageBoxes::Install(&boxes);
 
     TForm1 form1(link, settings);

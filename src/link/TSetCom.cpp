@@ -12,7 +12,7 @@
 #include "link/LinkTarget.h"
 #include "ui/DiscardTypingFilter.h"
 #include "ui/MessageBoxes.h"
-#include "ui/ProgramSettings.h"
+#include "link/ProgramSettings.h"
 
 namespace meridial {
 

@@ -11,7 +11,7 @@
 #include "ui/BoxTexts.h"
 #include "ui/DiscardTypingFilter.h"
 #include "ui/MessageBoxes.h"
-#include "ui/ProgramSettings.h"
+#include "link/ProgramSettings.h"
 
 namespace meridial {
 

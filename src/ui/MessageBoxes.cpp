@@ -2,8 +2,6 @@
 
 #include <QApplication>
 
-#include "link/SignLink.h"
-
 namespace meridial {
 namespace {
 
@@ -55,7 +53,7 @@ void ScreenMessageBoxes::Tell(QWidget* parent, Icon icon, const QString& text,
 
 void ScreenMessageBoxes::Show(QMessageBox* box) {
     // A nested modal loop would hold the running sequence's pauses open.
-    if (m_link && m_link->IsOpen()) {
+    if (m_sequenceRunning && m_sequenceRunning()) {
         box->setAttribute(Qt::WA_DeleteOnClose);
         box->open();
         return;

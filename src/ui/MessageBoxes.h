@@ -2,12 +2,11 @@
 
 #include <QMessageBox>
 #include <QString>
+#include <functional>
 
 class QWidget;
 
 namespace meridial {
-
-class SignLink;
 
 // Every message box of the program goes through here, so tests can answer and record them
 // instead of blocking on a modal box.
@@ -30,10 +29,12 @@ public:
     static void Install(MessageBoxes* boxes);
 };
 
-// The boxes on screen. Given the program's link, they stop blocking while a sequence holds it.
+// The boxes on screen. While a sequence holds the line (the program asks its link) they do not
+// block.
 class ScreenMessageBoxes final : public MessageBoxes {
 public:
-    explicit ScreenMessageBoxes(const SignLink* link = nullptr) : m_link(link) {}
+    explicit ScreenMessageBoxes(std::function<bool()> sequenceRunning = {})
+        : m_sequenceRunning(std::move(sequenceRunning)) {}
 
     QMessageBox::StandardButton Ask(QWidget* parent, Icon icon, const QString& text,
                                     QMessageBox::StandardButtons buttons) override;
@@ -43,7 +44,7 @@ public:
 private:
     void Show(QMessageBox* box);
 
-    const SignLink* m_link;
+    std::function<bool()> m_sequenceRunning;
 };
 
 }  // namespace meridial

@@ -21,7 +21,7 @@
 #include "service/TSetID.h"
 #include "support/FakeSignLink.h"
 #include "support/RecordingMessageBoxes.h"
-#include "ui/ProgramSettings.h"
+#include "link/ProgramSettings.h"
 
 namespace meridial {
 namespace {

@@ -18,7 +18,7 @@
 #include "service/TSetID.h"
 #include "support/RecordingMessageBoxes.h"
 #include "support/VirtualSign.h"
-#include "ui/ProgramSettings.h"
+#include "link/ProgramSettings.h"
 
 namespace meridial {
 namespace {

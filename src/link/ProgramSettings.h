@@ -19,8 +19,8 @@ public:
     // Takes the port for this run and stores it in the file; the failure says why it could not.
     Status SetPortNumber(int portNumber);
 
-    // The code page the sign's text is encoded in.
-    QString CodePage() const;
+    // "[Sign] codepage" as the file writes it; empty for the locale's.
+    QString CodePage() const { return m_file.CodePage(); }
 
     const PortSettings& File() const { return m_file; }
 

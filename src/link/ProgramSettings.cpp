@@ -1,6 +1,4 @@
-#include "ui/ProgramSettings.h"
-
-#include "message/TextEncoding.h"
+#include "link/ProgramSettings.h"
 
 namespace meridial {
 
@@ -12,8 +10,6 @@ Status ProgramSettings::SetPortNumber(int portNumber) {
     m_portNumber = portNumber;
     return m_file.WritePortNumber(portNumber);
 }
-
-QString ProgramSettings::CodePage() const { return ResolveCodePage(m_file.CodePage()); }
 
 TargetResolver ProgramSettings::Resolver() const {
     return [file = m_file](int portNumber) { return file.TargetForPort(portNumber); };

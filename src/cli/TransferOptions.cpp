@@ -107,10 +107,12 @@ Parsed<PortChoice> ParsePort(const QString& value) {
                     .arg(kLastPortNumber));
         return PortChoice{*number, {}};
     }
-    if (value.isEmpty())
+    if (value.trimmed().isEmpty())
         return Fail<PortChoice>(QStringLiteral("--port: give COM%1..COM%2 or a device path")
                                     .arg(kFirstPortNumber)
                                     .arg(kLastPortNumber));
+    const Result<LinkTarget> target = ParseLinkTarget(value.toStdString());
+    if (!target) return Fail<PortChoice>(QStringLiteral("--port: ") + QString::fromStdString(target.error()));
     return PortChoice{std::nullopt, value};
 }
 

@@ -26,7 +26,8 @@ enum Exit { kOk = 0, kNotAcknowledged = 1, kUsage = 2, kOpenFailed = 3, kBuildFa
 
 const char* const kUsageText = R"(Usage:
 meridial-cli transfer [options]    date and time, time zone, message; reads the acknowledgement
-  --port COMn|PATH                 default: the remembered port from the settings file
+  --port COMn|PATH|tcp://HOST:PORT|rfc2217://HOST:PORT
+                                   default: the remembered port from the settings file
   --id N                           Sign ID 0..99, default 0
   --speed N                        0 (slow) .. 4 (fast), default 2
   --message TEXT | --message-file FILE ('-' reads standard input); UTF-8 text,

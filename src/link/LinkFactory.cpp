@@ -1,11 +1,15 @@
 #include "link/LinkFactory.h"
 
+#include "link/NetworkSignLink.h"
 #include "link/SerialSignLink.h"
 
 namespace meridial {
 
 std::unique_ptr<SignLink> MakeSignLink(const LinkTarget& target, WaitMode mode) {
     switch (target.kind) {
+        case LinkKind::Tcp:
+        case LinkKind::Rfc2217:
+            return std::make_unique<NetworkSignLink>(target, mode);
         case LinkKind::SerialDevice:
             break;
     }

@@ -24,17 +24,24 @@ std::optional<int> ParsePortName(std::string_view text);
 
 enum class LinkKind {
     SerialDevice,  // a local serial device: /dev/ttyS0, /dev/ttyUSB0, COM3 on Windows
+    Tcp,           // a serial device server passing raw bytes: tcp://HOST:PORT
+    Rfc2217,       // a device server that lets the client set the line: rfc2217://HOST:PORT
 };
 
 // Where a sequence's bytes go, resolved once before the link is made.
 struct LinkTarget {
     LinkKind kind = LinkKind::SerialDevice;
-    std::string address;  // the device path
+    std::string address;  // the device path, or the target as written for network kinds
+    std::string host;     // network kinds: a name or an address (IPv6 without its brackets)
+    int port = 0;         // network kinds: 1..65535
 
+    bool IsNetwork() const { return kind != LinkKind::SerialDevice; }
     bool operator==(const LinkTarget&) const = default;
 };
 
-// A target as the settings file or the command line names it. Only device paths today.
+// A target as the settings file or the command line names it: "tcp://HOST:PORT",
+// "rfc2217://HOST:PORT" (an IPv6 host in brackets), or else a device path. A malformed network
+// target is an error that says what is wrong with it.
 Result<LinkTarget> ParseLinkTarget(std::string_view text);
 
 }  // namespace meridial

@@ -28,16 +28,23 @@ void LinkWaiter::Delay(int milliseconds) {
 
 bool LinkWaiter::WaitReadable(QIODevice& device, int milliseconds) {
     if (m_mode == WaitMode::Blocking) return device.waitForReadyRead(milliseconds);
+    RunLoopFor(milliseconds, [&device](QEventLoop& loop) {
+        QObject::connect(&device, &QIODevice::readyRead, &loop, &QEventLoop::quit);
+        QObject::connect(&device, &QIODevice::aboutToClose, &loop, &QEventLoop::quit);
+    });
+    return device.isOpen() && device.bytesAvailable() > 0;
+}
+
+void LinkWaiter::RunLoopFor(int milliseconds, const std::function<void(QEventLoop&)>& connect) {
+    if (m_aborted) return;
     QEventLoop loop;
     QTimer timer;
     timer.setSingleShot(true);
     timer.setTimerType(Qt::PreciseTimer);
     QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-    QObject::connect(&device, &QIODevice::readyRead, &loop, &QEventLoop::quit);
-    QObject::connect(&device, &QIODevice::aboutToClose, &loop, &QEventLoop::quit);
+    connect(loop);
     timer.start(milliseconds);
     RunLoop(loop);
-    return device.isOpen() && device.bytesAvailable() > 0;
 }
 
 void LinkWaiter::RunLoop(QEventLoop& loop) {

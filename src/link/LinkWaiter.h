@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 class QEventLoop;
 class QIODevice;
 
@@ -23,6 +25,10 @@ public:
 
     // Waits until the device has bytes to read, closes, or the time is up; true when bytes wait.
     bool WaitReadable(QIODevice& device, int milliseconds);
+
+    // Event-loop mode: runs a local loop for at most the time; `connect` ties the signals that
+    // end the wait early to the loop's quit.
+    void RunLoopFor(int milliseconds, const std::function<void(QEventLoop&)>& connect);
 
     void Abort();
     bool Aborted() const { return m_aborted; }

@@ -10,9 +10,9 @@
 #include <QVBoxLayout>
 
 #include "link/LinkTarget.h"
+#include "link/ProgramSettings.h"
 #include "ui/DiscardTypingFilter.h"
 #include "ui/MessageBoxes.h"
-#include "link/ProgramSettings.h"
 
 namespace meridial {
 
@@ -20,8 +20,8 @@ TSetCom::TSetCom(ProgramSettings& settings, QWidget* parent)
     : QDialog(parent), m_settings(settings) {
     setObjectName(QStringLiteral("SetCom"));
     setWindowTitle(QStringLiteral("SetCom"));
-    setToolTip(
-        QStringLiteral("Settings file: %1").arg(QDir::toNativeSeparators(m_settings.File().Path())));
+    setToolTip(QStringLiteral("Settings file: %1")
+                   .arg(QDir::toNativeSeparators(m_settings.File().Path())));
     resize(307, 231);
 
     auto* image = new QLabel(this);

@@ -55,5 +55,44 @@ TEST(ParsePortName, TakesComAndDigitsInAnyCase) {
         EXPECT_EQ(ClampPortNumber(number), clamped) << number;
 }
 
+// Targets as --port and "[Ports] COMn=" write them; a bad network target says what is wrong.
+TEST(ParseLinkTarget, NetworkTargetsAndDevicePaths) {
+    struct Row {
+        const char* text;
+        LinkKind kind;
+        const char* host;  // nullptr: the text is refused with this in its reason
+        int port;
+        const char* reason;
+    };
+    const Row rows[] = {
+        {"/dev/ttyUSB0", LinkKind::SerialDevice, "", 0, nullptr},
+        {" /dev/serial/by-id/x ", LinkKind::SerialDevice, "", 0, nullptr},
+        {"tcp://10.1.2.3:4001", LinkKind::Tcp, "10.1.2.3", 4001, nullptr},
+        {"TCP://sign-7.example:23/", LinkKind::Tcp, "sign-7.example", 23, nullptr},
+        {"rfc2217://[::1]:2217", LinkKind::Rfc2217, "::1", 2217, nullptr},
+        {"tcp://host", LinkKind::Tcp, nullptr, 0, "give the port"},
+        {"tcp://host:99999", LinkKind::Tcp, nullptr, 0, "from 1 to 65535"},
+        {"tcp://host:0", LinkKind::Tcp, nullptr, 0, "from 1 to 65535"},
+        {"tcp://host:12ab", LinkKind::Tcp, nullptr, 0, "from 1 to 65535"},
+        {"tcp://:4001", LinkKind::Tcp, nullptr, 0, "no host"},
+        {"tcp://::1:4001", LinkKind::Tcp, nullptr, 0, "in brackets"},
+        {"rfc2217://[::1:2217", LinkKind::Rfc2217, nullptr, 0, "closing ']'"},
+        {"tcp://a b:1", LinkKind::Tcp, nullptr, 0, "no host name has"},
+        {"   ", LinkKind::SerialDevice, nullptr, 0, "no device"},
+    };
+    for (const Row& row : rows) {
+        const Result<LinkTarget> target = ParseLinkTarget(row.text);
+        if (!row.host) {
+            ASSERT_FALSE(target.ok()) << row.text;
+            EXPECT_NE(target.error().find(row.reason), std::string::npos) << target.error();
+            continue;
+        }
+        ASSERT_TRUE(target.ok()) << row.text << ": " << target.error();
+        EXPECT_EQ(target->kind, row.kind) << row.text;
+        EXPECT_EQ(target->host, row.host) << row.text;
+        EXPECT_EQ(target->port, row.port) << row.text;
+    }
+}
+
 }  // namespace
 }  // namespace meridial

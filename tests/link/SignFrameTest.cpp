@@ -1,4 +1,5 @@
 #include "link/SignFrame.h"
+#include "link/TelnetCodec.h"
 
 #include <gtest/gtest.h>
 
@@ -89,6 +90,52 @@ TEST(WaitForAck, ReplyArrivingLateWithinTheTimeOutCounts) {
 TEST(HexBytes, UpperCaseSpaceSeparated) {
     EXPECT_EQ(HexBytes(Bytes({0x3C, 0x00, 0xAB})), "3C 00 AB");
     EXPECT_EQ(HexBytes(""), "");
+}
+
+// A device server's Telnet stream: the sign's bytes come out, negotiation is answered once, and
+// 0xFF travels doubled.
+TEST(TelnetCodec, SplitsTheSignsBytesFromNegotiation) {
+    constexpr char I = static_cast<char>(TelnetCodec::kIac);
+    const std::string will = {I, static_cast<char>(TelnetCodec::kWill)};
+    const std::string doo = {I, static_cast<char>(TelnetCodec::kDo)};
+    struct Row {
+        std::string in;
+        std::string data;
+        std::string reply;
+    };
+    const Row rows[] = {
+        {"ACK", "ACK", ""},
+        {std::string{I, I} + "A",
+         "\xFF"
+         "A",
+         ""},
+        {doo + static_cast<char>(TelnetCodec::kComPortOption) + "ACK", "ACK", ""},  // asked already
+        {will + '\x01' + "AC", "AC", std::string{I, static_cast<char>(TelnetCodec::kDont), 1}},
+        {doo + '\x18', "", std::string{I, static_cast<char>(TelnetCodec::kWont), 0x18}},
+        {std::string{I, static_cast<char>(TelnetCodec::kSb), 44, 101, 0, 0, 0x25,
+                     static_cast<char>(0x80), I, static_cast<char>(TelnetCodec::kSe)} +
+             "OK",
+         "OK", ""},
+        {std::string{I, static_cast<char>(241)} + "K", "K", ""},  // NOP
+    };
+    for (const Row& row : rows) {
+        TelnetCodec codec;
+        (void)codec.Greeting(9600);
+        std::string data, reply;
+        // Byte by byte: a sequence split between two reads decodes the same.
+        for (char c : row.in) codec.Decode(std::string_view(&c, 1), data, reply);
+        EXPECT_EQ(HexBytes(data), HexBytes(row.data)) << HexBytes(row.in);
+        EXPECT_EQ(HexBytes(reply), HexBytes(row.reply)) << HexBytes(row.in);
+    }
+    EXPECT_EQ(TelnetCodec::EncodeData(0xFF), std::string(2, I));
+    EXPECT_EQ(TelnetCodec::EncodeData(0x0D), "\r");
+    TelnetCodec codec;
+    const std::string greeting = HexBytes(codec.Greeting(9600));
+    // 9600 8N1 and no flow control, each as a COM-PORT-OPTION subnegotiation.
+    for (const char* setting :
+         {"FF FA 2C 01 00 00 25 80 FF F0", "FF FA 2C 02 08 FF F0", "FF FA 2C 03 01 FF F0",
+          "FF FA 2C 04 01 FF F0", "FF FA 2C 05 01 FF F0", "FF FB 00", "FF FD 00", "FF FB 2C"})
+        EXPECT_NE(greeting.find(setting), std::string::npos) << setting << " in " << greeting;
 }
 
 }  // namespace

@@ -1,0 +1,126 @@
+#include "link/NetworkSignLink.h"
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+
+namespace meridial {
+
+NetworkSignLink::NetworkSignLink(LinkTarget target, WaitMode mode)
+    : m_target(std::move(target)), m_waiter(mode) {
+    QObject::connect(&m_socket, &QAbstractSocket::errorOccurred, &m_socket,
+                     [this](QAbstractSocket::SocketError error) {
+                         // A read that waited in vain is not a failed line.
+                         if (m_open && error != QAbstractSocket::SocketTimeoutError)
+                             Fail(m_socket.errorString());
+                     });
+    QObject::connect(&m_socket, &QAbstractSocket::disconnected, &m_socket, [this] {
+        if (m_open) Fail(QStringLiteral("the device server closed the connection"));
+    });
+}
+
+NetworkSignLink::~NetworkSignLink() { ClosePort(); }
+
+bool NetworkSignLink::Connect() {
+    m_socket.connectToHost(QString::fromStdString(m_target.host),
+                           static_cast<quint16>(m_target.port));
+    if (m_waiter.Mode() == WaitMode::Blocking) return m_socket.waitForConnected(kConnectTimeoutMs);
+    m_waiter.RunLoopFor(kConnectTimeoutMs, [this](QEventLoop& loop) {
+        QObject::connect(&m_socket, &QAbstractSocket::connected, &loop, &QEventLoop::quit);
+        QObject::connect(&m_socket, &QAbstractSocket::errorOccurred, &loop, &QEventLoop::quit);
+    });
+    return m_socket.state() == QAbstractSocket::ConnectedState;
+}
+
+OpenResult NetworkSignLink::OpenPort(int, int baudRate) {
+    const QString name = QString::fromStdString(m_target.address);
+    if (m_open)
+        return OpenResult::Fail(
+            {OpenFailure::Busy,
+             (name + QStringLiteral(": in use by another sequence")).toStdString()});
+    m_lineError.clear();
+    m_incoming.clear();
+    m_telnet = TelnetCodec();
+    m_waiter.Reset();
+    if (!Connect()) {
+        const bool timedOut = m_socket.state() != QAbstractSocket::UnconnectedState ||
+                              m_socket.error() == QAbstractSocket::SocketTimeoutError;
+        const QString why =
+            timedOut ? QStringLiteral("no connection within %1 s").arg(kConnectTimeoutMs / 1000)
+                     : m_socket.errorString();
+        m_socket.abort();
+        return OpenResult::Fail(
+            {OpenFailure::Other, (name + QStringLiteral(": ") + why).toStdString()});
+    }
+    m_socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    m_open = true;
+    if (m_target.kind == LinkKind::Rfc2217) Send(m_telnet.Greeting(baudRate));
+    return Nothing{};
+}
+
+void NetworkSignLink::Fail(const QString& why) {
+    if (m_lineError.isEmpty()) m_lineError = why;
+    m_open = false;
+    m_socket.abort();
+}
+
+void NetworkSignLink::Send(const std::string& bytes) {
+    if (!m_open) return;
+    if (m_socket.write(bytes.data(), static_cast<qint64>(bytes.size())) !=
+        static_cast<qint64>(bytes.size())) {
+        Fail(m_socket.errorString());
+        return;
+    }
+    // Push it out now: the pauses between bytes are part of the protocol.
+    m_socket.flush();
+    if (m_open && m_waiter.Mode() == WaitMode::Blocking && m_socket.bytesToWrite() > 0)
+        m_socket.waitForBytesWritten(kReadTimeoutMs);
+}
+
+void NetworkSignLink::Pump() {
+    if (!m_open) return;
+    const QByteArray bytes = m_socket.readAll();
+    if (bytes.isEmpty()) return;
+    if (m_target.kind != LinkKind::Rfc2217) {
+        m_incoming.append(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+        return;
+    }
+    std::string reply;
+    m_telnet.Decode(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
+                    m_incoming, reply);
+    if (!reply.empty()) Send(reply);
+}
+
+int NetworkSignLink::ReadByte(std::uint8_t& destination) {
+    QElapsedTimer clock;
+    clock.start();
+    Pump();
+    while (m_incoming.empty() && m_open && !m_waiter.Aborted()) {
+        const qint64 remaining = kReadTimeoutMs - clock.elapsed();
+        if (remaining <= 0) return 0;
+        m_waiter.WaitReadable(m_socket, static_cast<int>(remaining));
+        Pump();
+    }
+    if (m_incoming.empty() || m_waiter.Aborted()) return 0;
+    destination = static_cast<std::uint8_t>(m_incoming.front());
+    m_incoming.erase(0, 1);
+    return 1;
+}
+
+bool NetworkSignLink::WriteByte(std::uint8_t value) {
+    if (!m_open || m_waiter.Aborted()) return false;
+    Send(m_target.kind == LinkKind::Rfc2217 ? TelnetCodec::EncodeData(value)
+                                            : std::string(1, static_cast<char>(value)));
+    return m_open;
+}
+
+void NetworkSignLink::ClosePort() {
+    const bool wasOpen = m_open;
+    m_open = false;
+    if (m_socket.state() == QAbstractSocket::UnconnectedState) return;
+    // What was written is in the system's hands; a graceful close still delivers it.
+    if (wasOpen && m_socket.bytesToWrite() > 0) m_socket.waitForBytesWritten(kReadTimeoutMs);
+    m_socket.disconnectFromHost();
+    if (m_socket.state() != QAbstractSocket::UnconnectedState) m_socket.abort();
+}
+
+}  // namespace meridial

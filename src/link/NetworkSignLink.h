@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QString>
+#include <QTcpSocket>
+#include <string>
+
+#include "link/LinkTarget.h"
+#include "link/LinkWaiter.h"
+#include "link/SignLink.h"
+#include "link/TelnetCodec.h"
+
+namespace meridial {
+
+// A sign behind a serial device server: raw bytes over TCP, or the same bytes inside Telnet with
+// the COM port control option, which also sets the server's line to 9600 8N1 without flow
+// control. Each byte leaves at once (no Nagle delay), so the pauses between bytes hold on the
+// server's serial side too. Reads, the acknowledgement and a line that fails behave as on a
+// serial device.
+class NetworkSignLink final : public SignLink {
+public:
+    // A server that takes longer than this to accept is taken as one that cannot be reached.
+    static constexpr int kConnectTimeoutMs = 3000;
+
+    NetworkSignLink(LinkTarget target, WaitMode mode);
+    ~NetworkSignLink() override;
+
+    OpenResult OpenPort(int portNumber, int baudRate) override;
+    bool IsOpen() const override { return m_open; }
+    int ReadByte(std::uint8_t& destination) override;
+    bool WriteByte(std::uint8_t value) override;
+    void ClosePort() override;
+    void Delay(int milliseconds) override { m_waiter.Delay(milliseconds); }
+    std::string LineError() const override { return m_lineError.toStdString(); }
+    void Abort() override { m_waiter.Abort(); }
+
+private:
+    bool Connect();
+    void Pump();
+    void Send(const std::string& bytes);
+    void Fail(const QString& why);
+
+    LinkTarget m_target;
+    LinkWaiter m_waiter;
+    QTcpSocket m_socket;
+    TelnetCodec m_telnet;
+    std::string m_incoming;  // the sign's bytes received and not yet read
+    bool m_open = false;
+    QString m_lineError;
+};
+
+}  // namespace meridial

@@ -112,7 +112,9 @@ Parsed<PortChoice> ParsePort(const QString& value) {
                                     .arg(kFirstPortNumber)
                                     .arg(kLastPortNumber));
     const Result<LinkTarget> target = ParseLinkTarget(value.toStdString());
-    if (!target) return Fail<PortChoice>(QStringLiteral("--port: ") + QString::fromStdString(target.error()));
+    if (!target)
+        return Fail<PortChoice>(QStringLiteral("--port: ") +
+                                QString::fromStdString(target.error()));
     return PortChoice{std::nullopt, value};
 }
 

@@ -44,6 +44,7 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
     const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
     std::printf("platform %s, %d s per speed, goal < 3 %% of one core\n",
                 qPrintable(QApplication::platformName()), seconds);

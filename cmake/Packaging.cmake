@@ -12,7 +12,7 @@ and time, its time zone with the daylight-saving start and end, its clock\n\
 formats and a short scrolling message over a serial line. The package holds\n\
 the desktop program, meridial-cli for scripted transfers and clock syncs,\n\
 and meridial-sign, a virtual sign on a pseudo-terminal for trying it without\n\
-hardware.")
+hardware, with meridial-sign-view drawing that sign in a window.")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)

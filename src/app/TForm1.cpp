@@ -32,6 +32,7 @@
 #include "service/TSetID.h"
 #include "ui/BoxTexts.h"
 #include "ui/MessageBoxes.h"
+#include "view/SignPreview.h"
 #include "zone/ZoneGroup.h"
 
 namespace meridial {
@@ -193,6 +194,9 @@ void TForm1::BuildMenus() {
     connect(setCom2, &QAction::triggered, this, &TForm1::SetCom2Click);
     connect(readMe, &QAction::triggered, this, &TForm1::ReadMe1Click);
     connect(about, &QAction::triggered, this, &TForm1::About1Click);
+    QAction* preview = help->addAction(QStringLiteral("Sign Preview..."));
+    preview->setObjectName(QStringLiteral("SignPreview1"));
+    connect(preview, &QAction::triggered, this, &TForm1::SignPreview1Click);
 }
 
 void TForm1::BuildStatusBar() {
@@ -397,6 +401,25 @@ void TForm1::SetCom2Click() {
 
 void TForm1::About1Click() {
     if (m_about) m_about->exec();
+}
+
+// The preview reads the controls as a Transfer would, the text encoded the same way, and so
+// shows the same refusals.
+void TForm1::SignPreview1Click() {
+    if (!m_preview) {
+        m_preview = new view::SignPreview(
+            [this]() -> Result<TransferRequest> {
+                const EncodedText encoded =
+                    EncodeForSign(m_editor->toPlainText(), m_settings.CodePage());
+                if (!encoded) return Result<TransferRequest>::Fail(encoded.error());
+                if (encoded->empty())
+                    return Result<TransferRequest>::Fail("No message to transfer!");
+                return ReadRequest(*encoded);
+            },
+            this);
+    }
+    m_preview->show();
+    m_preview->raise();
 }
 
 void TForm1::ReadMe1Click() {

@@ -21,6 +21,9 @@ class TAboutBox;
 class TSetCom;
 class TSetID;
 class ZoneGroup;
+namespace view {
+class SignPreview;
+}
 
 // The main window: the message, the sign's clock and zone, and "Transfer". It reads its controls
 // and hands them to the core; the sequence itself is the core's.
@@ -42,6 +45,7 @@ public slots:
     void SetCom2Click();
     void About1Click();
     void ReadMe1Click();
+    void SignPreview1Click();
     void Cut1Click();
     void Copy1Click();
     void Paste1Click();
@@ -69,6 +73,7 @@ private:
     TSetCom* m_setCom = nullptr;
     TAboutBox* m_about = nullptr;
     TSetID* m_setId = nullptr;
+    view::SignPreview* m_preview = nullptr;
 
     QComboBox* m_signId;
     QTextEdit* m_editor;

@@ -39,6 +39,8 @@ void SignState::Apply(const DecodedFrame& frame, long long nowMs) {
             break;
         case FrameKind::Message:
             m_message = frame.message.body;
+            m_speed = frame.message.speed;
+            m_messageSetAtMs = nowMs;
             break;
         default:
             break;
@@ -48,6 +50,13 @@ void SignState::Apply(const DecodedFrame& frame, long long nowMs) {
 std::optional<sys_seconds> SignState::UtcNow(long long nowMs) const {
     if (!m_clockUtc) return std::nullopt;
     return *m_clockUtc + duration_cast<seconds>(milliseconds{nowMs - m_clockSetAtMs});
+}
+
+std::optional<long long> SignState::NextSecondAt(long long nowMs) const {
+    if (!m_clockUtc) return std::nullopt;
+    const long long elapsed = nowMs - m_clockSetAtMs;
+    const long long next = elapsed < 0 ? 0 : (elapsed / 1000 + 1) * 1000;
+    return m_clockSetAtMs + next;
 }
 
 bool SignState::DaylightInForce(sys_seconds utc) const {

@@ -28,12 +28,21 @@ public:
 
     std::optional<std::chrono::sys_seconds> UtcNow(long long nowMs) const;
     bool DaylightInForce(std::chrono::sys_seconds utc) const;
+    // When the clock line next changes: the running clock moves on a whole second after it was set.
+    std::optional<long long> NextSecondAt(long long nowMs) const;
+
+    // The message as received, and how and since when it scrolls.
+    const std::string& Message() const { return m_message; }
+    char Speed() const { return m_speed; }
+    long long MessageSinceMs() const { return m_messageSetAtMs; }
 
 private:
     std::optional<std::chrono::sys_seconds> m_clockUtc;
     long long m_clockSetAtMs = 0;
     std::optional<ZoneContent> m_zone;
     std::string m_message;
+    char m_speed = 'C';
+    long long m_messageSetAtMs = 0;
 };
 
 // Printable form of sign bytes for a terminal or a log.

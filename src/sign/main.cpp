@@ -6,7 +6,6 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -19,6 +18,7 @@
 #include <string>
 
 #include "sign/FrameReport.h"
+#include "sign/Pty.h"
 #include "sign/SignSession.h"
 
 using namespace meridial;
@@ -103,17 +103,6 @@ Options Parse(int argc, char** argv) {
     return o;
 }
 
-void MakeRaw(int fd) {
-    termios tio{};
-    if (::tcgetattr(fd, &tio) != 0) return;
-    ::cfmakeraw(&tio);
-    ::cfsetispeed(&tio, B9600);
-    ::cfsetospeed(&tio, B9600);
-    tio.c_cflag &= ~static_cast<tcflag_t>(CSTOPB | PARENB | CRTSCTS);
-    tio.c_cflag |= CS8 | CLOCAL | CREAD;
-    ::tcsetattr(fd, TCSANOW, &tio);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -129,14 +118,11 @@ int main(int argc, char** argv) {
         if (fd < 0) Die("cannot open " + path + ": " + std::strerror(errno));
         MakeRaw(fd);
     } else {
-        fd = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
-        if (fd < 0 || ::grantpt(fd) != 0 || ::unlockpt(fd) != 0)
-            Die(std::string("cannot open a pseudo-terminal: ") + std::strerror(errno));
-        path = ::ptsname(fd);
-        // Held open so the line stays up while programs open and close the device.
-        slaveHold = ::open(path.c_str(), O_RDWR | O_NOCTTY);
-        if (slaveHold < 0) Die("cannot open " + path + ": " + std::strerror(errno));
-        MakeRaw(slaveHold);
+        const Result<PseudoTerminal> pty = OpenPseudoTerminal();
+        if (!pty) Die(pty.error());
+        fd = pty->fd;
+        slaveHold = pty->slaveHold;
+        path = pty->path;
     }
     if (!options.link.empty()) {
         struct stat st {};

@@ -22,6 +22,8 @@
 #include "support/FakeSignLink.h"
 #include "support/RecordingMessageBoxes.h"
 #include "link/ProgramSettings.h"
+#include "view/SignPanel.h"
+#include "view/SignPreview.h"
 
 namespace meridial {
 namespace {
@@ -271,6 +273,41 @@ TEST_F(MainWindow, UnbuildableZoneFrameReleasesThePortAndTheButton) {
     EXPECT_EQ(link.WrittenBytes().size(), 21u);  // the date-and-time frame only
     EXPECT_FALSE(link.IsOpen());
     EXPECT_TRUE(Child<QPushButton>("Button1")->isEnabled());
+}
+
+TEST_F(MainWindow, SignPreviewShowsWhatATransferWouldLeaveOnTheSignAndSendsNothing) {
+    QAction* action = form->findChild<QAction*>(QStringLiteral("SignPreview1"));
+    ASSERT_NE(action, nullptr);
+    EXPECT_EQ(action->text(), QStringLiteral("Sign Preview..."));
+    action->trigger();
+    auto* preview = form->findChild<view::SignPreview*>(QStringLiteral("SignPreview"));
+    ASSERT_NE(preview, nullptr);
+    EXPECT_TRUE(preview->isVisible());
+    // An empty editor is refused as the Transfer refuses it.
+    EXPECT_TRUE(Child<QLabel>("PreviewProblem")->isVisible());
+
+    Editor()->setPlainText(QStringLiteral("HELLO"));
+    Child<QSlider>("TrackBar1")->setValue(4);
+    Child<QComboBox>("ComboBox2")->setCurrentIndex(1);  // 12 Hour
+    preview->Refresh();
+    EXPECT_FALSE(Child<QLabel>("PreviewProblem")->isVisible());
+    const sign::SignState& state = preview->Panel()->State();
+    EXPECT_EQ(state.Message(), "HELLO");
+    EXPECT_EQ(state.Speed(), 'A');
+    const auto lines = state.Display(preview->Panel()->NowMs());
+    EXPECT_TRUE(lines[0].ends_with(" AM") || lines[0].ends_with(" PM")) << lines[0];
+
+    // The message keeps its place in the scroll while only the clock moves on.
+    const long long since = state.MessageSinceMs();
+    QTest::qWait(300);
+    preview->Refresh();
+    EXPECT_EQ(preview->Panel()->State().MessageSinceMs(), since);
+    Child<QSlider>("TrackBar1")->setValue(0);
+    preview->Refresh();
+    EXPECT_EQ(preview->Panel()->State().Speed(), 'E');
+
+    EXPECT_TRUE(link.Writes().empty());
+    EXPECT_TRUE(boxes.boxes.isEmpty()) << boxes.Texts().join(u'|').toStdString();
 }
 
 TEST_F(MainWindow, ComPortDialogStoresTheChoice) {

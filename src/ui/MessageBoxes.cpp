@@ -3,6 +3,7 @@
 #include <QApplication>
 
 #include "link/SignLink.h"
+#include "ui/BoxTexts.h"
 
 namespace meridial {
 namespace {
@@ -25,8 +26,7 @@ QMessageBox::Icon ToQt(MessageBoxes::Icon icon) {
 
 QMessageBox* MakeBox(QWidget* parent, MessageBoxes::Icon icon, const QString& text,
                      QMessageBox::StandardButtons buttons) {
-    auto* box =
-        new QMessageBox(ToQt(icon), QApplication::applicationDisplayName(), text, buttons, parent);
+    auto* box = new QMessageBox(ToQt(icon), box_texts::ProgramCaption(), text, buttons, parent);
     box->setObjectName(QStringLiteral("MessageBox"));
     return box;
 }
@@ -51,6 +51,14 @@ QMessageBox::StandardButton ScreenMessageBoxes::Ask(QWidget* parent, Icon icon, 
 void ScreenMessageBoxes::Tell(QWidget* parent, Icon icon, const QString& text,
                               QMessageBox::StandardButton button) {
     Show(MakeBox(parent, icon, text, button));
+}
+
+void ScreenMessageBoxes::TellWithDetails(QWidget* parent, Icon icon, const QString& text,
+                                         const QString& details,
+                                         QMessageBox::StandardButton button) {
+    QMessageBox* box = MakeBox(parent, icon, text, button);
+    box->setDetailedText(details);
+    Show(box);
 }
 
 void ScreenMessageBoxes::Show(QMessageBox* box) {

@@ -12,6 +12,7 @@
 #include "link/LinkTarget.h"
 #include "ui/DiscardTypingFilter.h"
 #include "ui/MessageBoxes.h"
+#include "ui/OuterSize.h"
 #include "ui/ProgramSettings.h"
 
 namespace meridial {
@@ -20,9 +21,9 @@ TSetCom::TSetCom(ProgramSettings& settings, QWidget* parent)
     : QDialog(parent), m_settings(settings) {
     setObjectName(QStringLiteral("SetCom"));
     setWindowTitle(QStringLiteral("SetCom"));
-    setToolTip(
-        QStringLiteral("Settings file: %1").arg(QDir::toNativeSeparators(m_settings.File().Path())));
-    resize(307, 231);
+    setToolTip(QStringLiteral("Settings file: %1")
+                   .arg(QDir::toNativeSeparators(m_settings.File().Path())));
+    OuterSize::Apply(this, QSize(307, 231));
 
     auto* image = new QLabel(this);
     image->setObjectName(QStringLiteral("Image1"));
@@ -35,7 +36,9 @@ TSetCom::TSetCom(ProgramSettings& settings, QWidget* parent)
     label->setFont(bold);
     m_list = new QComboBox(this);
     m_list->setObjectName(QStringLiteral("ComboBox1"));
-    m_list->installEventFilter(new DiscardTypingFilter(m_list));
+    label->setBuddy(m_list);
+    m_list->setAccessibleName(QStringLiteral("COM Port"));
+    DiscardTypingFilter::Install(m_list);
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setObjectName(QStringLiteral("OK"));
     ok->setDefault(true);

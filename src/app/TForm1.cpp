@@ -14,13 +14,13 @@
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScreen>
 #include <QSlider>
 #include <QStatusBar>
 #include <QTextEdit>
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "app/ReadMeWindow.h"
 #include "app/TAboutBox.h"
 #include "clock/DateTimeGroup.h"
 #include "clock/PcZone.h"
@@ -33,6 +33,7 @@
 #include "ui/BoxTexts.h"
 #include "ui/MessageBoxes.h"
 #include "view/SignPreview.h"
+#include "ui/OuterSize.h"
 #include "zone/ZoneGroup.h"
 
 namespace meridial {
@@ -44,9 +45,18 @@ QLabel* NamedLabel(const char* name, const QString& text, QWidget* parent) {
     return label;
 }
 
+// Captions drawn in a fixed dark colour carry their own light ground, so they stay readable
+// when the desktop's palette is dark.
 void CaptionColour(QGroupBox* group, const char* colour) {
-    group->setStyleSheet(QStringLiteral("QGroupBox#%1::title { color: %2; }")
-                             .arg(group->objectName(), QLatin1String(colour)));
+    group->setStyleSheet(
+        QStringLiteral("QGroupBox#%1::title { color: %2; background-color: rgb(240, 240, 240); }")
+            .arg(group->objectName(), QLatin1String(colour)));
+}
+
+// The label names the control for screen readers too.
+void LabelFor(QLabel* label, QWidget* control) {
+    label->setBuddy(control);
+    control->setAccessibleName(label->text().trimmed().remove(QLatin1Char(':')));
 }
 
 }  // namespace
@@ -78,6 +88,7 @@ TForm1::TForm1(SignLink& link, const ProgramSettings& settings, QWidget* parent)
     idLabel->setFont(bold);
     m_signId = new QComboBox(panel);
     m_signId->setObjectName(QStringLiteral("ComboBox1"));
+    LabelFor(idLabel, m_signId);
     idRow->addWidget(idLabel);
     idRow->addWidget(m_signId);
     idRow->addStretch();
@@ -114,9 +125,7 @@ TForm1::TForm1(SignLink& link, const ProgramSettings& settings, QWidget* parent)
     connect(cancel, &QPushButton::clicked, this, &TForm1::Button2Click);
     FormCreate();
 
-    resize(765, 572);
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    OuterSize::Apply(this, QSize(765, 572));
     // Enter and Ctrl+F9 are the window's before any control sees them.
     qApp->installEventFilter(this);
 }
@@ -137,6 +146,8 @@ QWidget* TForm1::BuildMessageGroup() {
     editorFont.setPixelSize(19);
     m_editor->setFont(editorFont);
     m_editor->setContextMenuPolicy(Qt::CustomContextMenu);
+    // Tab and Shift+Tab move on: a TAB typed into the message would reach the sign as a byte.
+    m_editor->setTabChangesFocus(true);
 
     m_speed = new QSlider(Qt::Horizontal, group);
     m_speed->setObjectName(QStringLiteral("TrackBar1"));
@@ -152,9 +163,13 @@ QWidget* TForm1::BuildMessageGroup() {
     m_progress->setValue(0);
 
     auto* layout = new QGridLayout(group);
-    layout->addWidget(NamedLabel("Label1", QStringLiteral("Messages:"), group), 0, 0, 1, 4);
+    QLabel* messages = NamedLabel("Label1", QStringLiteral("Messages:"), group);
+    LabelFor(messages, m_editor);
+    QLabel* speed = NamedLabel("Label13", QStringLiteral("Move Speed:"), group);
+    LabelFor(speed, m_speed);
+    layout->addWidget(messages, 0, 0, 1, 4);
     layout->addWidget(m_editor, 1, 0, 1, 4);
-    layout->addWidget(NamedLabel("Label13", QStringLiteral("Move Speed:"), group), 2, 0);
+    layout->addWidget(speed, 2, 0);
     layout->addWidget(NamedLabel("Label14", QStringLiteral("Slow"), group), 2, 1);
     layout->addWidget(m_speed, 2, 2);
     layout->addWidget(NamedLabel("Label15", QStringLiteral("Fast"), group), 2, 3);
@@ -228,7 +243,13 @@ void TForm1::BuildStatusBar() {
 void TForm1::FormCreate() {
     QPalette yellow = findChild<QFrame*>(QStringLiteral("Panel1"))->palette();
     yellow.setColor(QPalette::Window, QColor(240, 238, 180));
+    // The panel's colour is fixed, so its text is too: a dark palette's light text would vanish.
+    yellow.setColor(QPalette::WindowText, Qt::black);
     findChild<QFrame*>(QStringLiteral("Panel1"))->setPalette(yellow);
+    // Typed text is always black; the page under it must stay white whatever the palette. (A
+    // style sheet, as the group's caption colour puts the editor under one, which drops palettes.)
+    m_editor->setStyleSheet(
+        QStringLiteral("QTextEdit#RichEdit1 { background-color: white; color: black; }"));
     ResetTypingAttributes();
     for (int id = 0; id <= 99; ++id)
         m_signId->addItem(QStringLiteral("%1").arg(id, 2, 10, QLatin1Char('0')));
@@ -273,6 +294,12 @@ bool TForm1::RichEdit1KeyPress(QKeyEvent* event) {
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::WindowActivate && watched != this && watched->isWidgetType()) {
+        const auto* window = static_cast<QWidget*>(watched);
+        if (window->isWindow() && window->windowType() != Qt::Popup &&
+            window->windowType() != Qt::ToolTip)
+            m_seedOnReturn = true;
+    }
     if (event->type() != QEvent::KeyPress) return QMainWindow::eventFilter(watched, event);
     auto* widget = qobject_cast<QWidget*>(watched);
     if (!widget || widget->window() != this) return QMainWindow::eventFilter(watched, event);
@@ -288,11 +315,25 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TForm1::changeEvent(QEvent* event) {
-    if (event->type() == QEvent::ActivationChange && isActiveWindow()) FormActivate();
+    // Coming back from one of the program's own windows (a box, a dialog) sets the clock again;
+    // coming back from another program does not, so an operator's correction survives that.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
+        if (!m_clockSeeded || m_seedOnReturn) FormActivate();
+        m_seedOnReturn = false;
+    }
     QMainWindow::changeEvent(event);
 }
 
-void TForm1::FormActivate() { m_dateTime->SeedClock(); }
+void TForm1::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    // Without a window manager the window may never be activated; the clock starts anyway.
+    if (!m_clockSeeded) FormActivate();
+}
+
+void TForm1::FormActivate() {
+    m_clockSeeded = true;
+    m_dateTime->SeedClock();
+}
 
 TransferRequest TForm1::ReadRequest(const std::string& messageBytes) const {
     const DateTimeEntry clock = m_dateTime->Entry();
@@ -311,16 +352,32 @@ TransferRequest TForm1::ReadRequest(const std::string& messageBytes) const {
     return request;
 }
 
+void TForm1::DisableTransfer() {
+    // Disabling the focused button would pass the focus on to "Cancel", where the Space meant
+    // for the next Transfer closes the program. The window holds no focus meanwhile instead.
+    m_transferHadFocus = focusWidget() == m_transfer;
+    if (m_transferHadFocus) m_transfer->clearFocus();
+    m_transfer->setEnabled(false);
+}
+
+void TForm1::EnableTransfer() {
+    m_transfer->setEnabled(true);
+    // Unless the operator has put the focus elsewhere since.
+    if (m_transferHadFocus && !focusWidget()) m_transfer->setFocus(Qt::OtherFocusReason);
+    m_transferHadFocus = false;
+}
+
 void TForm1::Button1Click() {
     m_statusPanel1->clear();
-    m_transfer->setEnabled(false);
+    DisableTransfer();
     // The text is encoded once; every other control is read again as each frame's step runs.
     const EncodedText encoded =
         EncodeForSign(m_editor->toPlainText(), ResolveCodePage(m_settings.CodePage()));
     if (!encoded) {
-        m_transfer->setEnabled(true);
+        EnableTransfer();
+        // A conversion error: the toolkit's error box, with its OK.
         MessageBoxes::Current().Tell(this, MessageBoxes::Icon::Error,
-                                     QString::fromStdString(encoded.error()), QMessageBox::Yes);
+                                     QString::fromStdString(encoded.error()), QMessageBox::Ok);
         return;
     }
     auto progress = [this](int position, int maximum) {
@@ -337,7 +394,7 @@ void TForm1::Button1Click() {
     m_transferRunning = false;
     SetModalMenusEnabled(true);
     m_progress->setValue(0);
-    m_transfer->setEnabled(true);
+    EnableTransfer();
     if (m_closeRequested) {
         close();
         return;
@@ -357,12 +414,13 @@ void TForm1::Report(const TransferOutcome& outcome) {
                        QStringLiteral(" No message to transfer! "), QMessageBox::Yes);
             break;
         case TransferStatus::OpenFailed:
-            boxes.Tell(this, MessageBoxes::Icon::Error, box_texts::OpenComError(),
-                       QMessageBox::Yes);
+            boxes.TellWithDetails(this, MessageBoxes::Icon::Error, box_texts::OpenComError(),
+                                  QString::fromStdString(outcome.message), QMessageBox::Yes);
             break;
         case TransferStatus::BuildFailed:
+            // A conversion error inside the handler: the toolkit's error box, with its OK.
             boxes.Tell(this, MessageBoxes::Icon::Error, QString::fromStdString(outcome.message),
-                       QMessageBox::Yes);
+                       QMessageBox::Ok);
             break;
         case TransferStatus::NotAcknowledged:
             m_statusPanel1->setText(QStringLiteral("Sending Date&Time Error"));
@@ -428,8 +486,13 @@ void TForm1::ReadMe1Click() {
     if (!QFileInfo::exists(path))
         path = QDir(QCoreApplication::applicationDirPath())
                    .filePath(QStringLiteral("../share/doc/meridial/") + name);
-    // A missing file or no program to show it: nothing to report.
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QDir::cleanPath(path)));
+    path = QDir::cleanPath(path);
+    // A missing file: nothing to report.
+    if (!QFileInfo::exists(path)) return;
+    if (QDesktopServices::openUrl(QUrl::fromLocalFile(path))) return;
+    // No desktop launcher to hand the file to: the program shows it itself.
+    if (!m_readMe) m_readMe = new ReadMeWindow(this);
+    m_readMe->ShowFile(path);
 }
 
 void TForm1::Cut1Click() { m_editor->cut(); }

@@ -17,6 +17,7 @@ namespace meridial {
 
 class DateTimeGroup;
 class ProgramSettings;
+class ReadMeWindow;
 class TAboutBox;
 class TSetCom;
 class TSetID;
@@ -54,6 +55,7 @@ public slots:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -67,6 +69,8 @@ private:
     struct TransferRequest ReadRequest(const std::string& messageBytes) const;
     void Report(const struct TransferOutcome& outcome);
     void SetModalMenusEnabled(bool enabled);
+    void DisableTransfer();
+    void EnableTransfer();
 
     SignLink& m_link;
     const ProgramSettings& m_settings;
@@ -85,9 +89,14 @@ private:
     QLabel* m_statusPanel2;
     QProgressBar* m_progress;
     QMenu* m_popup;
+    ReadMeWindow* m_readMe = nullptr;
 
     bool m_transferRunning = false;
     bool m_closeRequested = false;
+    bool m_transferHadFocus = false;
+    bool m_clockSeeded = false;
+    // Another window of the program was active since this one last was.
+    bool m_seedOnReturn = false;
 };
 
 }  // namespace meridial

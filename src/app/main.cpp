@@ -17,7 +17,7 @@ using namespace meridial;
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("meridial"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Meridial"));
+    // No display name: the platform would append it to every caption ("SetCom — Meridial").
     // Docks and task bars find the installed desktop entry, and through it the icon, by this.
     QGuiApplication::setDesktopFileName(QStringLiteral("org.meridial.Meridial"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/meridial.png")));

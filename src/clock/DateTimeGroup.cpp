@@ -25,9 +25,12 @@ QComboBox* List(QWidget* parent, const char* name, const std::array<std::string_
     return list;
 }
 
-QLabel* Label(QWidget* parent, const char* name, const char* text) {
+// The label names its control for screen readers too.
+QLabel* Label(QWidget* parent, const char* name, const char* text, QWidget* control) {
     auto* label = new QLabel(QLatin1String(text), parent);
     label->setObjectName(QLatin1String(name));
+    label->setBuddy(control);
+    control->setAccessibleName(label->text().remove(QLatin1Char(':')));
     return label;
 }
 
@@ -60,13 +63,14 @@ DateTimeGroup::DateTimeGroup(QWidget* parent)
     m_timer->setInterval(1000);
 
     auto* grid = new QGridLayout(this);
-    grid->addWidget(Label(this, "Label2", "Date:"), 0, 0);
+    grid->addWidget(Label(this, "Label2", "Date:", m_date), 0, 0);
     grid->addWidget(m_date, 0, 1);
-    grid->addWidget(Label(this, "Label3", "Time:"), 1, 0);
+    grid->addWidget(Label(this, "Label3", "Time:", m_time), 1, 0);
     grid->addWidget(m_time, 1, 1);
-    grid->addWidget(Label(this, "Label5", "Time Format:"), 2, 0);
+    grid->addWidget(Label(this, "Label5", "Time Format:", m_timeFormat), 2, 0);
     grid->addWidget(m_timeFormat, 2, 1);
-    grid->addWidget(Label(this, "Label6", "Date Format:"), 3, 0);
+    grid->addWidget(Label(this, "Label6", "Date Format:", m_dateStyle), 3, 0);
+    m_dateOrder->setAccessibleName(QStringLiteral("Date Order"));
     grid->addWidget(m_dateStyle, 3, 1);
     grid->addWidget(m_dateOrder, 4, 1);
     grid->setRowStretch(5, 1);
@@ -75,6 +79,14 @@ DateTimeGroup::DateTimeGroup(QWidget* parent)
     connect(m_time, &TimeField::keyReleased, this, &DateTimeGroup::MaskEdit1KeyUp);
     connect(m_time, &TimeField::mousePressed, this, &DateTimeGroup::MaskEdit1MouseDown);
     connect(m_time, &TimeField::mouseReleased, this, &DateTimeGroup::MaskEdit1MouseUp);
+    connect(m_time, &TimeField::entered, this, [this] {
+        m_runningClock = m_time->text().toStdString();
+        m_typedSinceEntry = false;
+    });
+    connect(m_time, &QLineEdit::textChanged, this, [this] {
+        if (!m_writing) m_typedSinceEntry = true;
+    });
+    connect(m_time, &TimeField::abandonRequested, this, &DateTimeGroup::AbandonTyping);
     connect(m_time, &TimeField::leftIncomplete, this, [this](int) {
         MessageBoxes::Current().Tell(this, MessageBoxes::Icon::Error,
                                      QStringLiteral("Invalid input value.  Use escape key to "
@@ -83,16 +95,33 @@ DateTimeGroup::DateTimeGroup(QWidget* parent)
     });
 }
 
+void DateTimeGroup::WriteField(const QString& text) {
+    m_writing = true;
+    m_time->SetFieldText(text);
+    m_writing = false;
+}
+
 void DateTimeGroup::SeedClock(const QTime& now) {
-    m_time->SetFieldText(
-        QString::fromStdString(TimeFieldText(now.hour(), now.minute(), now.second())));
+    m_runningClock = TimeFieldText(now.hour(), now.minute(), now.second());
+    WriteField(QString::fromStdString(m_runningClock));
     if (!m_timer->isActive()) m_timer->start();
 }
 
+void DateTimeGroup::AbandonTyping() {
+    // Nothing typed: the field is the running clock already. Otherwise it goes back to the
+    // clock as it runs now, never to the stale text from when the field was entered.
+    if (!m_typedSinceEntry) return;
+    const int caret = m_time->cursorPosition();
+    WriteField(QString::fromStdString(m_runningClock));
+    m_time->setCursorPosition(caret);
+    m_typedSinceEntry = false;
+}
+
 void DateTimeGroup::Timer1Timer() {
+    if (const auto running = TickTimeField(m_runningClock)) m_runningClock = *running;
     const auto next = TickTimeField(m_time->text().toStdString());
     if (!next) return;
-    m_time->SetFieldText(QString::fromStdString(*next));
+    WriteField(QString::fromStdString(*next));
     // The caret goes back to where the operator last clicked in the field.
     m_time->setCursorPosition(m_savedSelectionStart);
     if (m_savedSelectionLength > 0)
@@ -103,7 +132,7 @@ void DateTimeGroup::MaskEdit1KeyUp() {
     const QString corrected = QString::fromStdString(ApplyEntryRules(m_time->text().toStdString()));
     if (corrected == m_time->text()) return;
     const int caret = m_time->cursorPosition();
-    m_time->SetFieldText(corrected);
+    WriteField(corrected);
     m_time->setCursorPosition(caret);
 }
 

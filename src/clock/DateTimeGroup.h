@@ -41,6 +41,9 @@ public slots:
     void MaskEdit1MouseUp();
 
 private:
+    void WriteField(const QString& text);
+    void AbandonTyping();
+
     QDateEdit* m_date;
     TimeField* m_time;
     QComboBox* m_timeFormat;
@@ -49,6 +52,10 @@ private:
     QTimer* m_timer;
     int m_savedSelectionStart = 0;
     int m_savedSelectionLength = 0;
+    // The clock as it would run without the operator's typing since entering the field.
+    std::string m_runningClock;
+    bool m_typedSinceEntry = false;
+    bool m_writing = false;
 };
 
 }  // namespace meridial

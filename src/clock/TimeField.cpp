@@ -38,7 +38,7 @@ void TimeField::keyPressEvent(QKeyEvent* event) {
     int pos = hasSelectedText() ? selectionStart() : cursorPosition();
     const QString typed = event->text();
     if (event->key() == Qt::Key_Escape) {
-        SetFieldText(m_textOnEntry);  // abandon the changes
+        emit abandonRequested();
         return;
     }
     if (event->key() == Qt::Key_Backspace) {
@@ -90,7 +90,13 @@ void TimeField::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void TimeField::focusInEvent(QFocusEvent* event) {
-    if (!m_reporting) m_textOnEntry = text();
+    if (!m_reporting) {
+        m_textOnEntry = text();
+        // The window coming back, or a popup closing, is no new entry into the field.
+        if (event->reason() != Qt::ActiveWindowFocusReason &&
+            event->reason() != Qt::PopupFocusReason)
+            emit entered();
+    }
     const int caret = cursorPosition();
     QLineEdit::focusInEvent(event);
     // Tabbing in leaves the text unselected: a digit typed next replaces one position only.

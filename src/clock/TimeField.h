@@ -21,6 +21,10 @@ signals:
     void mouseReleased();
     // Left with a required digit blank.
     void leftIncomplete(int firstMissing);
+    // The operator came into the field (not the field taking the focus back after a report).
+    void entered();
+    // Escape: the owner of the running clock decides what the field goes back to.
+    void abandonRequested();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

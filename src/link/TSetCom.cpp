@@ -13,6 +13,7 @@
 #include "link/ProgramSettings.h"
 #include "ui/DiscardTypingFilter.h"
 #include "ui/MessageBoxes.h"
+#include "ui/OuterSize.h"
 
 namespace meridial {
 
@@ -22,7 +23,7 @@ TSetCom::TSetCom(ProgramSettings& settings, QWidget* parent)
     setWindowTitle(QStringLiteral("SetCom"));
     setToolTip(QStringLiteral("Settings file: %1")
                    .arg(QDir::toNativeSeparators(m_settings.File().Path())));
-    resize(307, 231);
+    OuterSize::Apply(this, QSize(307, 231));
 
     auto* image = new QLabel(this);
     image->setObjectName(QStringLiteral("Image1"));
@@ -35,7 +36,9 @@ TSetCom::TSetCom(ProgramSettings& settings, QWidget* parent)
     label->setFont(bold);
     m_list = new QComboBox(this);
     m_list->setObjectName(QStringLiteral("ComboBox1"));
-    m_list->installEventFilter(new DiscardTypingFilter(m_list));
+    label->setBuddy(m_list);
+    m_list->setAccessibleName(QStringLiteral("COM Port"));
+    DiscardTypingFilter::Install(m_list);
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setObjectName(QStringLiteral("OK"));
     ok->setDefault(true);

@@ -12,6 +12,7 @@
 #include "ui/DiscardTypingFilter.h"
 #include "ui/MessageBoxes.h"
 #include "link/ProgramSettings.h"
+#include "ui/OuterSize.h"
 
 namespace meridial {
 
@@ -23,7 +24,7 @@ TSetID::TSetID(SignLink& link, const ProgramSettings& settings, QWidget* parent)
     setObjectName(QStringLiteral("SetID"));
     setWindowTitle(QStringLiteral("SetID"));
     setModal(false);
-    resize(336, 252);
+    OuterSize::Apply(this, QSize(336, 252));
 
     auto* panel = new QFrame(this);
     panel->setObjectName(QStringLiteral("IDPanel"));
@@ -33,7 +34,9 @@ TSetID::TSetID(SignLink& link, const ProgramSettings& settings, QWidget* parent)
     label->setObjectName(QStringLiteral("Label1"));
     m_list = new QComboBox(panel);
     m_list->setObjectName(QStringLiteral("ComboBox1"));
-    m_list->installEventFilter(new DiscardTypingFilter(m_list));
+    label->setBuddy(m_list);
+    m_list->setAccessibleName(QStringLiteral("Sign ID"));
+    DiscardTypingFilter::Install(m_list);
     auto* ok = new QPushButton(QStringLiteral("OK"), panel);
     ok->setObjectName(QStringLiteral("OK"));
     ok->setDefault(true);
@@ -72,7 +75,8 @@ void TSetID::OKClick() {
     if (m_link.IsOpen()) {
         // A transfer holds the line: nothing can be sent, so there is nothing to confirm, and a
         // modal question now would hold the transfer's pauses open.
-        boxes.Tell(this, MessageBoxes::Icon::Plain, box_texts::OpenComError(), QMessageBox::Ok);
+        boxes.TellWithDetails(this, MessageBoxes::Icon::Plain, box_texts::OpenComError(),
+                              QStringLiteral("A transfer is using the line."), QMessageBox::Ok);
         return;
     }
     const auto answer = boxes.Ask(this, MessageBoxes::Icon::Question,
@@ -82,7 +86,8 @@ void TSetID::OKClick() {
     const OpenResult opened =
         RunResetId(m_link, m_settings.PortNumber(), m_list->currentIndex() + kFirstResetId);
     if (!opened.ok())
-        boxes.Tell(this, MessageBoxes::Icon::Plain, box_texts::OpenComError(), QMessageBox::Ok);
+        boxes.TellWithDetails(this, MessageBoxes::Icon::Plain, box_texts::OpenComError(),
+                              QString::fromStdString(opened.error().detail), QMessageBox::Ok);
 }
 
 void TSetID::CancelClick() { hide(); }

@@ -1,5 +1,7 @@
 #include "ui/DiscardTypingFilter.h"
 
+#include <QAbstractItemView>
+#include <QComboBox>
 #include <QKeyEvent>
 
 namespace meridial {
@@ -11,6 +13,13 @@ bool DiscardTypingFilter::eventFilter(QObject* watched, QEvent* event) {
         if (!text.isEmpty() && text[0].isPrint()) return true;
     }
     return QObject::eventFilter(watched, event);
+}
+
+void DiscardTypingFilter::Install(QComboBox* list) {
+    auto* filter = new DiscardTypingFilter(list);
+    list->installEventFilter(filter);
+    // Installed after the drop-down's own filter on its view, so it sees the keys first.
+    list->view()->installEventFilter(filter);
 }
 
 }  // namespace meridial

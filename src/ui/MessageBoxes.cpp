@@ -2,6 +2,8 @@
 
 #include <QApplication>
 
+#include "ui/BoxTexts.h"
+
 namespace meridial {
 namespace {
 
@@ -23,8 +25,7 @@ QMessageBox::Icon ToQt(MessageBoxes::Icon icon) {
 
 QMessageBox* MakeBox(QWidget* parent, MessageBoxes::Icon icon, const QString& text,
                      QMessageBox::StandardButtons buttons) {
-    auto* box =
-        new QMessageBox(ToQt(icon), QApplication::applicationDisplayName(), text, buttons, parent);
+    auto* box = new QMessageBox(ToQt(icon), box_texts::ProgramCaption(), text, buttons, parent);
     box->setObjectName(QStringLiteral("MessageBox"));
     return box;
 }
@@ -49,6 +50,14 @@ QMessageBox::StandardButton ScreenMessageBoxes::Ask(QWidget* parent, Icon icon, 
 void ScreenMessageBoxes::Tell(QWidget* parent, Icon icon, const QString& text,
                               QMessageBox::StandardButton button) {
     Show(MakeBox(parent, icon, text, button));
+}
+
+void ScreenMessageBoxes::TellWithDetails(QWidget* parent, Icon icon, const QString& text,
+                                         const QString& details,
+                                         QMessageBox::StandardButton button) {
+    QMessageBox* box = MakeBox(parent, icon, text, button);
+    box->setDetailedText(details);
+    Show(box);
 }
 
 void ScreenMessageBoxes::Show(QMessageBox* box) {

@@ -23,6 +23,11 @@ public:
     // (a nested modal loop would hold the sequence's pauses open); otherwise it is modal.
     virtual void Tell(QWidget* parent, Icon icon, const QString& text,
                       QMessageBox::StandardButton button) = 0;
+    // The same, with a longer explanation the operator can unfold (which device, and why).
+    virtual void TellWithDetails(QWidget* parent, Icon icon, const QString& text,
+                                 const QString& /*details*/, QMessageBox::StandardButton button) {
+        Tell(parent, icon, text, button);
+    }
 
     static MessageBoxes& Current();
     // Installs another implementation (tests); nullptr restores the real boxes.
@@ -40,6 +45,8 @@ public:
                                     QMessageBox::StandardButtons buttons) override;
     void Tell(QWidget* parent, Icon icon, const QString& text,
               QMessageBox::StandardButton button) override;
+    void TellWithDetails(QWidget* parent, Icon icon, const QString& text, const QString& details,
+                         QMessageBox::StandardButton button) override;
 
 private:
     void Show(QMessageBox* box);

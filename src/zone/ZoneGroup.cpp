@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QGridLayout>
 #include <QLabel>
+#include <utility>
 
 #include "link/IntegerText.h"
 #include "ui/MessageBoxes.h"
@@ -47,7 +48,9 @@ QLabel* HeadLabel(QWidget* parent, const char* name, const char* text, bool navy
     QFont bold = label->font();
     bold.setBold(true);
     label->setFont(bold);
-    if (navy) label->setStyleSheet(QStringLiteral("color: navy"));
+    // On its own light ground, so a dark palette leaves it readable.
+    if (navy)
+        label->setStyleSheet(QStringLiteral("color: navy; background-color: rgb(240, 240, 240)"));
     return label;
 }
 
@@ -101,8 +104,20 @@ ZoneGroup::ZoneGroup(int currentYear, int pcBias, QWidget* parent)
     m_start = makeRow("ComboBox20", "ComboBox15", "ComboBox16", "CSpinEdit1");
     m_end = makeRow("ComboBox21", "ComboBox17", "ComboBox18", "CSpinEdit2");
 
+    // The rows' fields sit under column heads, so each is named for screen readers.
+    for (auto [row, name] : {std::pair{&m_start, "DST Start"}, {&m_end, "DST End"}}) {
+        const QString rowName = QLatin1String(name);
+        row->year->setAccessibleName(rowName + QStringLiteral(" Year"));
+        row->month->setAccessibleName(rowName + QStringLiteral(" Month"));
+        row->day->setAccessibleName(rowName + QStringLiteral(" Day"));
+        row->hour->setAccessibleName(rowName + QStringLiteral(" Hour"));
+    }
+
     auto* grid = new QGridLayout(this);
-    grid->addWidget(HeadLabel(this, "Label27", "Country/Region:", false), 0, 0, 1, 5);
+    QLabel* zoneLabel = HeadLabel(this, "Label27", "Country/Region:", false);
+    zoneLabel->setBuddy(m_zone);
+    m_zone->setAccessibleName(QStringLiteral("Country/Region"));
+    grid->addWidget(zoneLabel, 0, 0, 1, 5);
     grid->addWidget(m_zone, 1, 0, 1, 5);
     const char* heads[][2] = {
         {"Label40", "Year"}, {"Label36", "Month"}, {"Label37", "Day"}, {"Label38", "Hour"}};

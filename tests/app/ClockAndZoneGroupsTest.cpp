@@ -101,6 +101,38 @@ TEST_F(ClockGroup, EscapeAbandonsTheChanges) {
     EXPECT_EQ(Time()->text(), entry);
 }
 
+// Escape never leaves the field behind the running clock.
+TEST_F(ClockGroup, EscapeGoesBackToTheRunningClock) {
+    struct Row {
+        const char* operatorDid;
+        const char* typed;
+        int ticksBefore;
+        int ticksAfter;
+        const char* afterEscape;
+    };
+    const Row rows[] = {{"typed nothing, sat six seconds", "", 0, 6, "08:00:06"},
+                        {"typed nothing, then the clock ran", "", 6, 0, "08:00:06"},
+                        {"typed, then sat six seconds", "11", 0, 6, "08:00:06"},
+                        {"typed at once", "11", 0, 0, "08:00:00"},
+                        {"typed a blank digit", "", 3, 3, "08:00:06"}};
+    QApplication::setActiveWindow(&group);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.operatorDid);
+        group.setFocus();
+        group.SeedClock(QTime(8, 0, 0));
+        for (int i = 0; i < row.ticksBefore; ++i) group.Timer1Timer();
+        Time()->setFocus(Qt::TabFocusReason);
+        Time()->setCursorPosition(0);
+        QTest::keyClicks(Time(), QLatin1String(row.typed));
+        if (row.ticksBefore == 3) QTest::keyClick(Time(), Qt::Key_Delete);
+        for (int i = 0; i < row.ticksAfter; ++i) group.Timer1Timer();
+        QTest::keyClick(Time(), Qt::Key_Escape);
+        EXPECT_EQ(Time()->text(), QLatin1String(row.afterEscape));
+        QTest::keyClick(Time(), Qt::Key_Escape);  // a second Escape changes nothing more
+        EXPECT_EQ(Time()->text(), QLatin1String(row.afterEscape));
+    }
+}
+
 TEST_F(ClockGroup, LeavingWithABlankRequiredDigitIsReported) {
     group.SeedClock(QTime(8, 0, 0));
     Time()->setFocus();

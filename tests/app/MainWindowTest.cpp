@@ -1,16 +1,22 @@
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
+#include <QAccessible>
 #include <QAction>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDate>
+#include <QDesktopServices>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBrowser>
 #include <QTextEdit>
 #include <QTimer>
 
@@ -24,6 +30,7 @@
 #include "link/ProgramSettings.h"
 #include "view/SignPanel.h"
 #include "view/SignPreview.h"
+#include "ui/OuterSize.h"
 
 namespace meridial {
 namespace {
@@ -67,6 +74,13 @@ protected:
     QTextEdit* Editor() const { return Child<QTextEdit>("RichEdit1"); }
     QString Panel(const char* name) const { return Child<QLabel>(name)->text(); }
     void Transfer() { QTest::mouseClick(Child<QPushButton>("Button1"), Qt::LeftButton); }
+    QLineEdit* Time() const { return Child<QLineEdit>("MaskEdit1"); }
+    bool ShowsThePcsTime() const {
+        const QTime shown = QTime::fromString(Time()->text(), QStringLiteral("HH:mm:ss"));
+        if (!shown.isValid()) return false;
+        const int apart = std::abs(shown.secsTo(QTime::currentTime()));
+        return apart <= 2 || apart >= 86400 - 2;  // also just around midnight
+    }
 
     QTemporaryDir dir;
     FakeSignLink link;
@@ -379,6 +393,377 @@ TEST_F(MainWindow, ServiceDialogResetsTheIdAfterConfirmation) {
     EXPECT_FALSE(setId->isVisible());
     QTest::keyClick(Editor(), Qt::Key_F9, Qt::ControlModifier);
     EXPECT_EQ(list->currentText(), QStringLiteral("0A"));
+}
+
+TEST_F(MainWindow, FirstShowingSeedsTheClockWithoutAnActivation) {
+    TearDown();
+    Create();  // shown; the platform's activation is still queued
+    EXPECT_TRUE(ShowsThePcsTime()) << Time()->text().toStdString();
+    EXPECT_TRUE(form->findChild<QTimer*>(QStringLiteral("Timer1"))->isActive());
+}
+
+// Coming back from the program's own windows sets the clock again; from another program it
+// keeps the operator's correction.
+TEST_F(MainWindow, ActivationSeedsOnlyWhenComingBackFromTheProgramsWindows) {
+    QMessageBox box;
+    struct Row {
+        const char* via;
+        QWidget* window;  // nullptr: another application was active
+        bool seeds;
+    };
+    const Row rows[] = {{"another application", nullptr, false},
+                        {"SetCom", setCom.get(), true},
+                        {"About", about.get(), true},
+                        {"SetID", setId.get(), true},
+                        {"a message box", &box, true}};
+    QCoreApplication::processEvents();
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.via);
+        QApplication::setActiveWindow(form.get());
+        Time()->setText(QStringLiteral("01:02:03"));
+        QApplication::setActiveWindow(row.window);
+        QApplication::setActiveWindow(form.get());
+        ASSERT_TRUE(form->isActiveWindow());
+        if (row.seeds) {
+            EXPECT_TRUE(ShowsThePcsTime()) << Time()->text().toStdString();
+        } else {
+            EXPECT_EQ(Time()->text(), QStringLiteral("01:02:03"));
+        }
+    }
+}
+
+// Space on "Transfer" sends again, whatever the last outcome; it never reaches "Cancel".
+TEST_F(MainWindow, TransferKeepsTheFocusThroughTheSequence) {
+    struct Row {
+        const char* outcome;
+        QString message;
+        std::string reply;
+        OpenFailure openFailure;
+        int opensPerPress;
+    };
+    const Row rows[] = {
+        {"acknowledged", QStringLiteral("HELLO"), "ACK", OpenFailure::None, 1},
+        {"unanswered", QStringLiteral("HELLO"), "", OpenFailure::None, 1},
+        {"port refused", QStringLiteral("HELLO"), "", OpenFailure::Busy, 0},
+        {"empty message", QString(), "", OpenFailure::None, 0},
+        {"unencodable message", QStringLiteral("\u4f60"), "", OpenFailure::None, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.outcome);
+        TearDown();
+        Create();
+        QApplication::setActiveWindow(form.get());
+        link.FailOpenWith(row.openFailure);
+        link.ReplyWith(row.reply + row.reply);
+        Editor()->setPlainText(row.message);
+        boxes.boxes.clear();
+        const int opened = link.OpenCount();
+        auto* transfer = Child<QPushButton>("Button1");
+        auto* cancel = Child<QPushButton>("Button2");
+        bool cancelFocused = false;
+        QObject::connect(Child<QProgressBar>("ProgressBar1"), &QProgressBar::valueChanged,
+                         [&] { cancelFocused |= cancel->hasFocus(); });
+        transfer->setFocus(Qt::TabFocusReason);
+        for (int press = 1; press <= 2; ++press) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+            EXPECT_EQ(QApplication::focusWidget(), transfer) << press;
+            EXPECT_EQ(boxes.boxes.size(), press);
+        }
+        EXPECT_FALSE(cancelFocused);
+        EXPECT_TRUE(form->isVisible());
+        EXPECT_EQ(link.OpenCount() - opened, 2 * row.opensPerPress);
+    }
+}
+
+TEST_F(MainWindow, TabLeavesTheEditorAndAPastedTabIsSentAsItIs) {
+    struct Row {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        const char* focusGoesTo;  // nullptr: anywhere but the editor
+    };
+    const Row rows[] = {{Qt::Key_Tab, Qt::NoModifier, nullptr},
+                        {Qt::Key_Backtab, Qt::ShiftModifier, "ComboBox1"},
+                        {Qt::Key_Tab, Qt::ShiftModifier, "ComboBox1"}};
+    QApplication::setActiveWindow(form.get());
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.key);
+        Editor()->setPlainText(QStringLiteral("AB"));
+        Editor()->setFocus();
+        QTest::keyClick(Editor(), row.key, row.modifiers);
+        EXPECT_EQ(Editor()->toPlainText(), QStringLiteral("AB"));
+        EXPECT_EQ(Panel("StatusPanel2"), QStringLiteral("2"));
+        ASSERT_NE(QApplication::focusWidget(), nullptr);
+        EXPECT_NE(QApplication::focusWidget(), Editor());
+        if (row.focusGoesTo) {
+            EXPECT_EQ(QApplication::focusWidget()->objectName(), QLatin1String(row.focusGoesTo));
+        }
+    }
+
+    Editor()->clear();
+    QApplication::clipboard()->setText(QStringLiteral("A\tB"));
+    Child<QAction>("Paste1")->trigger();
+    EXPECT_EQ(Panel("StatusPanel2"), QStringLiteral("3"));
+    link.ReplyWith("ACK");
+    Transfer();
+    EXPECT_TRUE(link.WrittenBytes().ends_with(BuildMessageFrame(0, 2, "A\tB").value()));
+}
+
+// Both lists take no typing, their drop-downs open or closed.
+TEST_F(MainWindow, TypingIntoTheDialogsListsPicksNothing) {
+    struct Row {
+        const char* dialog;
+        QDialog* window;
+        const char* typed;
+        bool open;
+    };
+    const Row rows[] = {{"SetCom", setCom.get(), "com5", true},
+                        {"SetCom", setCom.get(), "com5", false},
+                        {"SetID", setId.get(), "7f", true},
+                        {"SetID", setId.get(), "7f", false}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::string(row.dialog) + (row.open ? " open" : " closed"));
+        row.window->show();
+        auto* list = row.window->findChild<QComboBox*>(QStringLiteral("ComboBox1"));
+        list->setCurrentIndex(1);
+        QWidget* target = list;
+        if (row.open) {
+            list->showPopup();
+            ASSERT_TRUE(list->view()->isVisible());
+            target = list->view();
+        }
+        QTest::keyClicks(target, QLatin1String(row.typed));
+        if (row.open) QTest::keyClick(target, Qt::Key_Return);
+        EXPECT_EQ(list->currentIndex(), 1);
+        list->hidePopup();
+        row.window->hide();
+    }
+}
+
+TEST_F(MainWindow, DialogsHaveTheirOwnCaptionsAndOuterSizes) {
+    struct Row {
+        QWidget* window;
+        const char* caption;
+        QSize outer;  // frame included
+    };
+    const Row rows[] = {{form.get(), "Meridial", {765, 572}},
+                        {setCom.get(), "SetCom", {307, 231}},
+                        {setId.get(), "SetID", {336, 252}}};
+    EXPECT_EQ(about->windowTitle(), QStringLiteral("About"));
+    EXPECT_EQ(about->size(), QSize(299, 207));  // given as its client area
+    // No display name: the platform would append it to every caption.
+    EXPECT_EQ(QGuiApplication::applicationDisplayName(), QGuiApplication::applicationName());
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.caption);
+        row.window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(row.window));
+        EXPECT_EQ(row.window->windowTitle(), QLatin1String(row.caption));
+        EXPECT_EQ(row.window->frameGeometry().size(), row.outer);
+        EXPECT_TRUE(row.window->screen()->availableGeometry().contains(
+            row.window->frameGeometry().topLeft()));
+    }
+}
+
+TEST(OuterSizePlacement, CentresAndKeepsTheTitleBarOnTheScreen) {
+    struct Row {
+        const char* screen;
+        QSize outer;
+        QRect available;
+        QRect expected;
+    };
+    const Row rows[] = {
+        {"fits", {765, 572}, {0, 0, 1280, 1024}, {257, 226, 765, 572}},
+        {"second screen", {307, 231}, {1280, 0, 1920, 1080}, {2086, 424, 307, 231}},
+        {"scaled by 2 (1280x1024)", {765, 572}, {0, 0, 640, 512}, {0, 0, 640, 512}},
+        {"below a top panel", {765, 572}, {0, 40, 800, 500}, {17, 40, 765, 500}},
+        {"left of a dock", {765, 572}, {100, 0, 600, 1000}, {100, 214, 600, 572}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.screen);
+        EXPECT_EQ(OuterSize::Place(row.outer, row.available), row.expected);
+    }
+}
+
+TEST_F(MainWindow, ErrorBoxesCarryTheirButtonsAndDetails) {
+    struct Row {
+        const char* cause;
+        std::function<void()> act;
+        QString text;
+        MessageBoxes::Icon icon;
+        QMessageBox::StandardButtons buttons;
+        QString details;
+    };
+    auto unbuildableZone = [&] {
+        auto* startMonth = Child<QComboBox>("ComboBox15");
+        startMonth->setCurrentIndex(2);
+        Child<QComboBox>("ComboBox16")->setCurrentIndex(-1);  // no day: the date cannot be built
+        Editor()->setPlainText(QStringLiteral("HELLO"));
+        Transfer();
+    };
+    auto resetId = [&] {
+        setId->show();
+        QTest::mouseClick(setId->findChild<QPushButton*>(QStringLiteral("OK")), Qt::LeftButton);
+    };
+    const Row rows[] = {
+        {"port refused",
+         [&] {
+             link.FailOpenWith(OpenFailure::Busy);
+             Editor()->setPlainText(QStringLiteral("HELLO"));
+             Transfer();
+         },
+         QStringLiteral("Open Com Error"), MessageBoxes::Icon::Error, QMessageBox::Yes,
+         QStringLiteral("scripted failure")},
+        {"unanswered",
+         [&] {
+             Editor()->setPlainText(QStringLiteral("HELLO"));
+             Transfer();
+         },
+         QStringLiteral("        Transmission Error.       "), MessageBoxes::Icon::Error,
+         QMessageBox::Yes, QString()},
+        {"zone frame not buildable", unbuildableZone,
+         QStringLiteral("Invalid argument to date encode"), MessageBoxes::Icon::Error,
+         QMessageBox::Ok, QString()},
+        {"message not encodable",
+         [&] {
+             Editor()->setPlainText(QStringLiteral("\u4f60"));
+             Transfer();
+         },
+         QString(), MessageBoxes::Icon::Error, QMessageBox::Ok, QString()},
+        {"service dialog, port refused",
+         [&] {
+             link.FailOpenWith(OpenFailure::Missing);
+             resetId();
+         },
+         QStringLiteral("Open Com Error"), MessageBoxes::Icon::Plain, QMessageBox::Ok,
+         QStringLiteral("scripted failure")},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.cause);
+        TearDown();
+        Create();
+        link.FailOpenWith(OpenFailure::None);
+        boxes.boxes.clear();
+        row.act();
+        ASSERT_FALSE(boxes.boxes.isEmpty());
+        const RecordingMessageBoxes::Box& box = boxes.boxes.last();
+        if (!row.text.isNull()) {
+            EXPECT_EQ(box.text, row.text);
+        }
+        EXPECT_EQ(box.icon, row.icon);
+        EXPECT_EQ(box.buttons, row.buttons);
+        EXPECT_EQ(box.details, row.details);
+    }
+}
+
+// Under a dark palette the controls with a fixed colour keep a ground that shows it.
+TEST(MainWindowPalette, FixedColoursKeepTheirGroundUnderADarkPalette) {
+    RecordingMessageBoxes boxes;
+    FakeSignLink link;
+    const QPalette old = QApplication::palette();
+    QPalette dark(QColor(53, 53, 53));
+    dark.setColor(QPalette::Base, QColor(35, 35, 35));
+    dark.setColor(QPalette::Text, Qt::white);
+    dark.setColor(QPalette::WindowText, Qt::white);
+    QApplication::setPalette(dark);
+    ProgramSettings settings{PortSettings(QStringLiteral("/nonexistent/meridial.INI"))};
+    TForm1 form(link, settings);
+    form.show();
+    struct Row {
+        const char* control;
+        QPalette::ColorRole text;
+        QPalette::ColorRole ground;
+        QColor expectedGround;
+    };
+    const Row rows[] = {{"RichEdit1", QPalette::Text, QPalette::Base, Qt::white},
+                        {"Label7", QPalette::WindowText, QPalette::Window, QColor(240, 238, 180)}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.control);
+        auto* widget = form.findChild<QWidget*>(QLatin1String(row.control));
+        ASSERT_NE(widget, nullptr);
+        EXPECT_EQ(widget->palette().color(row.ground), row.expectedGround);
+        EXPECT_LT(widget->palette().color(row.text).lightness(), 64);
+    }
+    QApplication::setPalette(old);
+}
+
+TEST_F(MainWindow, EveryInputIsNamedForScreenReaders) {
+    struct Row {
+        QWidget* window;
+        const char* control;
+        const char* name;
+        bool labelled;  // a label names it (its buddy)
+    };
+    const Row rows[] = {
+        {form.get(), "ComboBox1", "Time Sign ID", true},
+        {form.get(), "RichEdit1", "Messages", true},
+        {form.get(), "TrackBar1", "Move Speed", true},
+        {form.get(), "DateTimePicker1", "Date", true},
+        {form.get(), "MaskEdit1", "Time", true},
+        {form.get(), "ComboBox2", "Time Format", true},
+        {form.get(), "ComboBox3", "Date Format", true},
+        {form.get(), "ComboBox4", "Date Order", false},
+        {form.get(), "ComboBox12", "Country/Region", true},
+        {form.get(), "ComboBox20", "DST Start Year", false},
+        {form.get(), "ComboBox15", "DST Start Month", false},
+        {form.get(), "ComboBox16", "DST Start Day", false},
+        {form.get(), "CSpinEdit1", "DST Start Hour", false},
+        {form.get(), "ComboBox21", "DST End Year", false},
+        {form.get(), "ComboBox17", "DST End Month", false},
+        {form.get(), "ComboBox18", "DST End Day", false},
+        {form.get(), "CSpinEdit2", "DST End Hour", false},
+        {setCom.get(), "ComboBox1", "COM Port", true},
+        {setId.get(), "ComboBox1", "Sign ID", true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.control);
+        auto* widget = row.window->findChild<QWidget*>(QLatin1String(row.control));
+        ASSERT_NE(widget, nullptr);
+        const QString name = QLatin1String(row.name);
+        EXPECT_EQ(widget->accessibleName(), name);
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
+        ASSERT_NE(accessible, nullptr);
+        // On Linux Qt names a list by its value and reaches its label through the relation.
+        if (!qobject_cast<QComboBox*>(widget)) {
+            EXPECT_EQ(accessible->text(QAccessible::Name), name);
+        }
+        if (!row.labelled) continue;
+        QStringList labels;
+        for (const auto& [label, relation] : accessible->relations(QAccessible::Label))
+            labels << label->text(QAccessible::Name).trimmed().remove(QLatin1Char(':'));
+        EXPECT_TRUE(labels.contains(name)) << labels.join(QLatin1Char('|')).toStdString();
+    }
+}
+
+// Without anything on the desktop to open a text file, the program shows the read-me itself.
+TEST_F(MainWindow, ReadMeIsShownEvenWithoutADesktopLauncher) {
+    struct Row {
+        const char* desktop;
+        bool launcher;
+    };
+    const Row rows[] = {{"with a launcher", true}, {"without a launcher", false}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.desktop);
+        TearDown();
+        Create();
+        QTextBrowser launcher;  // stands in for the desktop's: it takes the file's address
+        if (row.launcher)
+            QDesktopServices::setUrlHandler(QStringLiteral("file"), &launcher, "setSource");
+        Child<QAction>("ReadMe1")->trigger();
+        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+        auto* window = form->findChild<QWidget*>(QStringLiteral("ReadMe"));
+        if (row.launcher) {
+            EXPECT_TRUE(
+                launcher.source().toLocalFile().endsWith(QStringLiteral("meridialmanual.txt")));
+            EXPECT_TRUE(window == nullptr || !window->isVisible());
+            continue;
+        }
+        ASSERT_NE(window, nullptr);
+        EXPECT_TRUE(window->isVisible());
+        EXPECT_TRUE(window->isWindow());
+        auto* text = window->findChild<QPlainTextEdit*>();
+        ASSERT_NE(text, nullptr);
+        EXPECT_TRUE(text->isReadOnly());
+        EXPECT_TRUE(text->toPlainText().startsWith(QStringLiteral("MERIDIAL")));
+    }
 }
 
 }  // namespace

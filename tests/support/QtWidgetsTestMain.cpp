@@ -9,7 +9,6 @@ int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    QApplication::setApplicationDisplayName(QStringLiteral("Meridial"));
     QApplication::setStyle(new meridial::MenuBarStyle);
     return RUN_ALL_TESTS();
 }

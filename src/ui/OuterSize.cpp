@@ -1,0 +1,54 @@
+#include "ui/OuterSize.h"
+
+#include <QEvent>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWidget>
+
+namespace meridial {
+
+OuterSize::OuterSize(QWidget* window, QSize outer)
+    : QObject(window), m_window(window), m_outer(outer) {}
+
+void OuterSize::Apply(QWidget* window, QSize outer) {
+    auto* fitter = new OuterSize(window, outer);
+    fitter->Fit(QMargins());
+    window->installEventFilter(fitter);
+}
+
+QRect OuterSize::Place(QSize outer, const QRect& available) {
+    const QSize size = outer.boundedTo(available.size());
+    QRect placed(QPoint(), size);
+    placed.moveCenter(available.center());
+    // A window larger than the area (kept to its minimum size) hangs off the bottom right.
+    placed.moveLeft(std::max(placed.left(), available.left()));
+    placed.moveTop(std::max(placed.top(), available.top()));
+    return placed;
+}
+
+void OuterSize::Fit(const QMargins& frame) {
+    const QScreen* screen = m_window->screen();
+    if (!screen) screen = QGuiApplication::primaryScreen();
+    const QRect available = screen ? screen->availableGeometry() : QRect(QPoint(), m_outer);
+    const QRect outer = Place(m_outer, available);
+    m_window->resize(outer.size().shrunkBy(frame));
+    // A window's position is its frame's.
+    m_window->move(outer.topLeft());
+    m_appliedFrame = frame;
+}
+
+bool OuterSize::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (watched == m_window &&
+        (type == QEvent::Show || type == QEvent::Move || type == QEvent::Resize)) {
+        const QRect client = m_window->geometry();
+        const QRect outer = m_window->frameGeometry();
+        const QMargins frame(client.left() - outer.left(), client.top() - outer.top(),
+                             outer.right() - client.right(), outer.bottom() - client.bottom());
+        // Once per frame the window manager reports; a hidden and shown window keeps its place.
+        if (!frame.isNull() && frame != m_appliedFrame) Fit(frame);
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+}  // namespace meridial

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QMargins>
+#include <QObject>
+#include <QRect>
+#include <QSize>
+
+class QWidget;
+
+namespace meridial {
+
+// Gives a top-level window an outer size, its frame included, centred on its screen. Qt sizes
+// the client area, and the frame is known only once the window manager has framed the window,
+// so the window is sized again then. Without a window manager there is no frame, and the
+// client area takes the whole size.
+class OuterSize final : public QObject {
+public:
+    static void Apply(QWidget* window, QSize outer);
+
+    // Where a window of this outer size goes on the available area: centred, shrunk to the area
+    // when larger (a scaled desktop), and never with its top edge (the title bar) or left edge
+    // off the area.
+    static QRect Place(QSize outer, const QRect& available);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    OuterSize(QWidget* window, QSize outer);
+    void Fit(const QMargins& frame);
+
+    QWidget* m_window;
+    QSize m_outer;
+    QMargins m_appliedFrame;
+};
+
+}  // namespace meridial

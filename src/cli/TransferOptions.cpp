@@ -7,6 +7,7 @@
 
 #include "clock/PcZone.h"
 #include "message/MessageFrame.h"
+#include "zone/DstRules.h"
 #include "zone/ZoneTable.h"
 
 namespace meridial::cli {
@@ -95,6 +96,36 @@ std::optional<int> IndexOf(const std::array<std::string_view, N>& names, const Q
     return std::nullopt;
 }
 
+// Which of the rows --tz would fill were given on their own.
+struct GivenRows {
+    bool zone = false;
+    bool start = false;
+    bool end = false;
+};
+
+// --tz: the zone row and both DST rows for the year of the date, where not given on their own.
+// An unknown name is a usage error; a zone the sign cannot follow is recorded for the caller.
+Parsed<Nothing> ApplyTimeZone(const QString& name, const GivenRows& given,
+                              TransferOptions& options) {
+    const bool local = name == QLatin1String(kLocalZone);
+    QTimeZone zone = local ? QTimeZone::systemTimeZone() : QTimeZone(name.toUtf8());
+    if (local && !zone.isValid()) zone = QTimeZone::utc();  // as the clock frame takes it
+    if (!zone.isValid())
+        return Fail<Nothing>(QStringLiteral("--tz: unknown time zone '%1'").arg(name));
+    if (given.zone && given.start && given.end) return Nothing{};
+    TransferRequest& request = options.request;
+    const auto rows = DstRowsFor(zone, request.date.year);
+    if (!rows) {
+        options.zoneFailure = QStringLiteral("--tz %1: %2").arg(name, rows.error());
+        return Nothing{};
+    }
+    if (!given.zone) request.zoneRow = rows->zoneRow;
+    if (!given.start) request.dstStart = rows->start;
+    if (!given.end) request.dstEnd = rows->end;
+    if (!rows->warning.isEmpty()) options.warnings << QStringLiteral("Warning: ") + rows->warning;
+    return Nothing{};
+}
+
 }  // namespace
 
 Parsed<PortChoice> ParsePort(const QString& value) {
@@ -127,17 +158,26 @@ Parsed<TransferOptions> ParseTransferOptions(const QStringList& args) {
     request.timeText = now.time().toString(QStringLiteral("HH:mm:ss")).toStdString();
     request.pcZone = PcZoneStateAt(now);
     std::optional<int> zoneRow;
+    QString timeZone = QLatin1String(kLocalZone);
+    GivenRows given;
     const std::string thisYear = std::to_string(now.date().year());
     request.dstStart = {thisYear, kNoMonth, kNoDay, 0};
     request.dstEnd = request.dstStart;
-    static const QStringList kValueOptions{
-        QStringLiteral("--port"),         QStringLiteral("--id"),
-        QStringLiteral("--speed"),        QStringLiteral("--message"),
-        QStringLiteral("--message-file"), QStringLiteral("--date"),
-        QStringLiteral("--time"),         QStringLiteral("--bias"),
-        QStringLiteral("--zone"),         QStringLiteral("--dst-start"),
-        QStringLiteral("--dst-end"),      QStringLiteral("--time-format"),
-        QStringLiteral("--date-style"),   QStringLiteral("--date-order")};
+    static const QStringList kValueOptions{QStringLiteral("--port"),
+                                           QStringLiteral("--id"),
+                                           QStringLiteral("--speed"),
+                                           QStringLiteral("--message"),
+                                           QStringLiteral("--message-file"),
+                                           QStringLiteral("--date"),
+                                           QStringLiteral("--time"),
+                                           QStringLiteral("--bias"),
+                                           QStringLiteral("--zone"),
+                                           QStringLiteral("--dst-start"),
+                                           QStringLiteral("--dst-end"),
+                                           QStringLiteral("--time-format"),
+                                           QStringLiteral("--date-style"),
+                                           QStringLiteral("--date-order"),
+                                           QStringLiteral("--tz")};
 
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& option = args[i];
@@ -191,11 +231,16 @@ Parsed<TransferOptions> ParseTransferOptions(const QStringList& args) {
             const auto row = IntInRange(option, v, 0, kZoneCount - 1);
             if (!row) return Result::Fail(row.error());
             zoneRow = *row;
+            given.zone = true;
+        } else if (option == QStringLiteral("--tz")) {
+            timeZone = v;
         } else if (option == QStringLiteral("--dst-start") ||
                    option == QStringLiteral("--dst-end")) {
             const auto row = ParseDst(option, v);
             if (!row) return Result::Fail(row.error());
-            (option == QStringLiteral("--dst-start") ? request.dstStart : request.dstEnd) = *row;
+            const bool start = option == QStringLiteral("--dst-start");
+            (start ? request.dstStart : request.dstEnd) = *row;
+            (start ? given.start : given.end) = true;
         } else if (option == QStringLiteral("--time-format")) {
             if (v != QStringLiteral("24") && v != QStringLiteral("12"))
                 return Result::Fail(
@@ -218,6 +263,8 @@ Parsed<TransferOptions> ParseTransferOptions(const QStringList& args) {
         }
     }
     request.zoneRow = zoneRow.value_or(ZoneForBias(request.pcZone.bias));
+    const auto zoneApplied = ApplyTimeZone(timeZone, given, options);
+    if (!zoneApplied) return Result::Fail(zoneApplied.error());
     return options;
 }
 

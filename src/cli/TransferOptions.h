@@ -23,6 +23,8 @@ struct TransferOptions {
     QString message;
     std::optional<PortChoice> port;
     bool dryRun = false;
+    QStringList warnings;  // for standard error; the transfer goes ahead
+    QString zoneFailure;   // --tz names a zone the sign cannot follow: nothing may be sent
 };
 
 // A bad option or value gives a message that names it.
@@ -31,6 +33,9 @@ using Parsed = Result<T, QString>;
 
 // Parses "--port COMn|PATH".
 Parsed<PortChoice> ParsePort(const QString& value);
+
+// "local" for the PC's zone.
+inline constexpr const char* kLocalZone = "local";
 
 // Parses the options after "transfer". Defaults come from the PC's clock and zone at the moment
 // of parsing. Reading --message-file happens here, so its errors are usage errors too.

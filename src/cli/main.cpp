@@ -37,9 +37,13 @@ meridial-cli transfer [options]    date and time, time zone, message; reads the 
                                    or "  :  :  "; default: now
   --bias MINUTES                   PC zone bias (UTC = local + bias); default: the PC's
   --dst | --no-dst                 daylight time in force now; default: the PC's
-  --zone ROW                       0..39; default: the zone of the bias (see 'zones')
+  --tz ZONE                        the sign's zone: an IANA name such as Europe/Berlin, or
+                                   'local' for the PC's zone (the default); sets --zone and
+                                   both DST rows for the year of --date from the time zone
+                                   database, so the sign keeps local time all year
+  --zone ROW                       0..39 (see 'zones'); overrides the row from --tz
   --dst-start ROW, --dst-end ROW   ROW is YYYY (an empty row of that year) or YYYY-MM-DD:H
-                                   (H 0..23); default: an empty row of the current year
+                                   (H 0..23, local standard time); overrides the row from --tz
   --time-format 24|12              default 24
   --date-style alphabet|number     default alphabet
   --date-order MM-DD-YY|YY-MM-DD|DD-MM-YY   default MM-DD-YY
@@ -51,7 +55,8 @@ meridial-cli ports                 COM1..COM8 with the device each maps to and w
 meridial-cli --help | --version
 
 Exit codes: 0 acknowledged (or done), 1 not acknowledged, 2 bad option or value,
-3 the port could not be opened, 4 a frame could not be built or the message cannot be encoded.
+3 the port could not be opened, 4 a frame could not be built, the message cannot be encoded
+or the sign cannot follow the --tz zone.
 Settings file: $MERIDIAL_SETTINGS, else meridial.INI beside the program when it exists, else
 $XDG_CONFIG_HOME/meridial/meridial.ini with /etc/xdg/meridial/meridial.ini for missing keys.
 )";
@@ -111,6 +116,11 @@ int Transfer(const QStringList& args) {
     if (!parsed) return Usage(parsed.error());
     TransferOptions& options = parsed.value();
     if (options.message.isEmpty()) return NoMessage();
+    if (!options.zoneFailure.isEmpty()) {
+        Print(stderr, options.zoneFailure);
+        return kBuildFailed;
+    }
+    for (const QString& warning : options.warnings) Print(stderr, warning);
 
     const PortSettings settings(PortSettings::DefaultPath());
     const EncodedText text = EncodeForSign(options.message, ResolveCodePage(settings.CodePage()));

@@ -3,10 +3,13 @@
 #include <QComboBox>
 #include <QGridLayout>
 #include <QLabel>
+#include <QPushButton>
+#include <QTimeZone>
 #include <utility>
 
 #include "link/IntegerText.h"
 #include "ui/MessageBoxes.h"
+#include "zone/DstRules.h"
 #include "zone/ZoneTable.h"
 
 namespace meridial {
@@ -133,22 +136,59 @@ ZoneGroup::ZoneGroup(int currentYear, int pcBias, QWidget* parent)
         grid->addWidget(row->hour, r, 4);
         ++r;
     }
-    grid->setRowStretch(5, 1);
+    m_fromPcZone = new QPushButton(QStringLiteral("From PC Zone"), this);
+    m_fromPcZone->setObjectName(QStringLiteral("FromPcZone"));
+    m_fromPcZone->setToolTip(
+        QStringLiteral("Zone and daylight-saving rows of this PC's time zone for the start year"));
+    grid->addWidget(m_fromPcZone, 5, 1, 1, 4);
+    grid->setRowStretch(6, 1);
 
     // Zone, then the start row's month, day, hour, the end row's, then the two years.
     QWidget* order[] = {m_zone,    m_start.month, m_start.day,  m_start.hour, m_end.month,
-                        m_end.day, m_end.hour,    m_start.year, m_end.year};
+                        m_end.day, m_end.hour,    m_start.year, m_end.year,   m_fromPcZone};
     for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 
     // The operator's picks only: selections made by the program run no handler.
     connect(m_zone, &QComboBox::activated, this, &ZoneGroup::ComboBox12Change);
     connect(m_start.month, &QComboBox::activated, this, &ZoneGroup::ComboBox15Change);
     connect(m_end.month, &QComboBox::activated, this, &ZoneGroup::ComboBox17Change);
+    connect(m_fromPcZone, &QPushButton::clicked, this, &ZoneGroup::FromPcZoneClick);
 }
 
 void ZoneGroup::ComboBox12Change() { m_zone->setToolTip(m_zone->currentText()); }
 void ZoneGroup::ComboBox15Change() { RefillDayList(m_start); }
 void ZoneGroup::ComboBox17Change() { RefillDayList(m_end); }
+
+void ZoneGroup::FromPcZoneClick() {
+    const QString yearText = m_start.year->currentText();
+    const auto year = ParseDecimal(yearText.toStdString());
+    if (!year)
+        return TellError(QString::fromStdString(NotAnIntegerMessage(yearText.toStdString())));
+    QTimeZone zone = QTimeZone::systemTimeZone();
+    if (!zone.isValid()) zone = QTimeZone::utc();  // as the clock frame takes it
+    const auto rows = DstRowsFor(zone, *year);
+    if (!rows) {
+        const QString reason = QString::fromUtf8(zone.id()) + QStringLiteral(": ") + rows.error();
+        m_fromPcZone->setToolTip(reason);
+        return TellError(reason);
+    }
+    m_zone->setCurrentIndex(rows->zoneRow);
+    Fill(m_start, rows->start);
+    Fill(m_end, rows->end);
+    m_fromPcZone->setToolTip(DescribeDstRows(zone, *rows));
+}
+
+void ZoneGroup::Fill(const Row& row, const DstTransition& transition) {
+    row.year->setCurrentIndex(row.year->findText(QString::fromStdString(transition.yearText)));
+    row.month->setCurrentIndex(transition.month);
+    RefillDayList(row);
+    row.day->setCurrentIndex(transition.day.value_or(-1));
+    row.hour->setValue(transition.hour);
+}
+
+void ZoneGroup::TellError(const QString& text) {
+    MessageBoxes::Current().Tell(this, MessageBoxes::Icon::Error, text, QMessageBox::Ok);
+}
 
 void ZoneGroup::RefillDayList(const Row& row) {
     const int selected = row.day->currentIndex();
@@ -158,10 +198,7 @@ void ZoneGroup::RefillDayList(const Row& row) {
     if (!year) {
         // The list stays empty, without even its empty item, until a year is picked and the
         // month again.
-        MessageBoxes::Current().Tell(
-            this, MessageBoxes::Icon::Error,
-            QString::fromStdString(NotAnIntegerMessage(yearText.toStdString())), QMessageBox::Ok);
-        return;
+        return TellError(QString::fromStdString(NotAnIntegerMessage(yearText.toStdString())));
     }
     const DayListRefill refill =
         meridial::RefillDayList(row.month->currentIndex(), *year,

@@ -6,6 +6,7 @@
 #include "zone/ZoneFrame.h"
 
 class QComboBox;
+class QPushButton;
 
 namespace meridial {
 
@@ -43,6 +44,9 @@ public slots:
     void ComboBox12Change();
     void ComboBox15Change();
     void ComboBox17Change();
+    // Fills the zone list and both DST rows from the PC's zone for the start row's year; the
+    // button's tooltip then names the zone and its two moments on the wall clock.
+    void FromPcZoneClick();
 
 private:
     struct Row {
@@ -53,10 +57,13 @@ private:
     };
     void RefillDayList(const Row& row);
     static DstTransition Read(const Row& row);
+    void Fill(const Row& row, const DstTransition& transition);
+    void TellError(const QString& text);
 
     QComboBox* m_zone;
     Row m_start;
     Row m_end;
+    QPushButton* m_fromPcZone;
 };
 
 }  // namespace meridial

@@ -5,9 +5,12 @@
 #include <QDateEdit>
 #include <QFocusEvent>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QTest>
 #include <QTimer>
+#include <cctype>
+#include <string>
 
 #include "clock/ClockFrame.h"
 #include "clock/DateTimeGroup.h"
@@ -292,6 +295,57 @@ TEST_F(ZoneGroupTest, FrameReadsTheControls) {
     ASSERT_TRUE(r.ok()) << r.error();
     EXPECT_EQ(HexBytes(r.value().substr(10, 13)), "01 28 03 10 02 31 10 10 01 40 01 00 49");
 }
+
+struct FromPcZoneCase {
+    const char* tz;
+    int year;
+    int zoneRow;
+    const char* dstBytes;  // the zone frame's eight DST bytes: start and end in UTC
+    const char* says;      // in the button's tooltip
+    bool refused = false;  // nothing filled, the reason in an error box as well
+};
+
+class FromPcZone : public ZoneGroupTest, public ::testing::WithParamInterface<FromPcZoneCase> {};
+
+TEST_P(FromPcZone, FillsTheZoneAndBothRowsForTheStartYear) {
+    const FromPcZoneCase& c = GetParam();
+    const QByteArray oldTz = qgetenv("TZ");
+    qputenv("TZ", c.tz);
+    Make(2026, 0);
+    Child("ComboBox20")->setCurrentIndex(c.year - kFirstDstYear);
+    QTest::mouseClick(group->findChild<QPushButton*>(QStringLiteral("FromPcZone")), Qt::LeftButton);
+    qputenv("TZ", oldTz);
+    const QString tip = group->findChild<QPushButton*>(QStringLiteral("FromPcZone"))->toolTip();
+    EXPECT_TRUE(tip.contains(QLatin1String(c.says))) << tip.toStdString();
+    EXPECT_EQ(Child("ComboBox12")->currentIndex(), c.zoneRow);
+    EXPECT_EQ(boxes.Texts().size(), c.refused ? 1 : 0);
+    const ZoneEntry entry = group->Entry();
+    const FrameResult r = BuildZoneFrame(0, entry.zoneRow, entry.start, entry.end, {});
+    ASSERT_TRUE(r.ok()) << r.error();
+    EXPECT_EQ(HexBytes(r.value().substr(10, 8)), c.dstBytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Zones, FromPcZone,
+    ::testing::Values(
+        FromPcZoneCase{"Europe/Berlin", 2026, 16, "01 29 03 26 01 25 10 26",
+                       "Europe/Berlin: daylight saving time starts 2026-03-29 02:00 and ends "
+                       "2026-10-25 03:00, local time"},
+        FromPcZoneCase{"Australia/Sydney", 2027, 32, "16 02 10 27 16 03 04 27",
+                       "starts 2027-10-03 02:00 and ends 2027-04-04 03:00"},
+        FromPcZoneCase{"Australia/Adelaide", 2026, 31, "16 03 10 26 16 04 04 26",
+                       "30 minutes before the zone"},
+        FromPcZoneCase{"Asia/Tokyo", 2026, 30, "00 00 00 26 00 00 00 26",
+                       "no daylight saving time in 2026"},
+        // Rows untouched (the UTC row of bias 0, empty rows) and the reason in a box.
+        FromPcZoneCase{"Africa/Casablanca", 2015, 15, "00 00 00 15 00 00 00 26",
+                       "changes its offset 4 times in 2015", true}),
+    [](const auto& info) {
+        std::string name = info.param.tz;
+        for (char& ch : name)
+            if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
+        return name;
+    });
 
 }  // namespace
 }  // namespace meridial

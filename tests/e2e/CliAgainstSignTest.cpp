@@ -7,6 +7,9 @@
 #include <QSerialPort>
 #include <QThread>
 #include <QTimer>
+#include <cctype>
+#include <string>
+#include <tuple>
 
 #include "support/VirtualSign.h"
 
@@ -226,6 +229,79 @@ TEST_F(CliAgainstSign, DeviceVanishingMidTransferEndsWithOneClearError) {
     const QByteArray err = cli.readAllStandardError();
     EXPECT_TRUE(err.contains("serial line failed")) << err.constData();
     EXPECT_EQ(err.count("serial line failed"), 1);
+}
+
+struct LocalTimeCase {
+    const char* tz;    // the PC's zone; the sign's zone and DST rows follow it by default
+    const char* date;  // the PC's local date and time
+    const char* time;
+    bool daylight;  // in force at that moment (the CLI otherwise takes it for now)
+};
+
+class SignShowsLocalTime : public ::testing::TestWithParam<LocalTimeCase> {};
+
+// The sign's own clock (UTC, zone offset, an hour between the DST rows) must read the zone's
+// wall-clock time, on both sides of the year and just after each change.
+TEST_P(SignShowsLocalTime, AllYear) {
+    const LocalTimeCase& c = GetParam();
+    VirtualSign sign;
+    ASSERT_TRUE(sign.ok());
+    const CliRun run =
+        RunCli({QStringLiteral("transfer"), QStringLiteral("--port"), sign.LinkPath(),
+                QStringLiteral("--message"), QStringLiteral("T"), QStringLiteral("--date"),
+                QLatin1String(c.date), QStringLiteral("--time"), QLatin1String(c.time),
+                c.daylight ? QStringLiteral("--dst") : QStringLiteral("--no-dst")},
+               {}, {{QStringLiteral("TZ"), QLatin1String(c.tz)}});
+    ASSERT_EQ(run.exitCode, 0) << run.err.constData();
+    EXPECT_TRUE(run.err.isEmpty()) << run.err.constData();
+    QByteArray shown;
+    QElapsedTimer clock;
+    clock.start();
+    while (!shown.contains("display |") && clock.elapsed() < 3000) shown += sign.Output();
+    const qsizetype at = shown.indexOf("display | ");
+    ASSERT_GE(at, 0) << shown.constData();
+    // The clock runs on while the message is sent: compare hours and minutes.
+    EXPECT_EQ(shown.mid(at + 10, 5), QByteArray(c.time).left(5)) << shown.constData();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Zones, SignShowsLocalTime,
+    ::testing::Values(LocalTimeCase{"Europe/Berlin", "2026-07-15", "12:00:00", true},
+                      LocalTimeCase{"Europe/Berlin", "2026-01-15", "12:00:00", false},
+                      LocalTimeCase{"Europe/Dublin", "2026-12-08", "12:00:00", false},
+                      LocalTimeCase{"Europe/Dublin", "2026-07-15", "12:00:00", true},
+                      LocalTimeCase{"Australia/Sydney", "2026-01-15", "12:00:00", true},
+                      // 02:00 EST became 03:00 EDT; 02:00 EDT became 01:00 EST.
+                      LocalTimeCase{"America/New_York", "2026-03-08", "03:20:00", true},
+                      LocalTimeCase{"America/New_York", "2026-11-01", "01:20:00", false}),
+    [](const auto& info) {
+        std::string name = info.param.tz;
+        for (char& ch : name)
+            if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
+        return name + "_" + std::string(info.param.date).substr(5, 2);
+    });
+
+TEST_F(CliAgainstSign, TimeZoneErrorsSendNothing) {
+    VirtualSign sign;
+    RequireSign(sign);
+    for (auto [tz, date, exitCode, says] :
+         {std::tuple{"Mars/Olympus", "2026-07-01", 2, "unknown time zone 'Mars/Olympus'"},
+          std::tuple{"Africa/Casablanca", "2015-07-01", 4, "4 times in 2015"}}) {
+        const CliRun run =
+            RunCli({QStringLiteral("transfer"), QStringLiteral("--port"), sign.LinkPath(),
+                    QStringLiteral("--message"), QStringLiteral("T"), QStringLiteral("--tz"),
+                    QLatin1String(tz), QStringLiteral("--date"), QLatin1String(date)});
+        EXPECT_EQ(run.exitCode, exitCode) << tz;
+        EXPECT_TRUE(run.err.contains(says)) << run.err.constData();
+    }
+    // Half-hour changes: sent, with a warning.
+    const CliRun adelaide = RunCli({QStringLiteral("transfer"), QStringLiteral("--dry-run"),
+                                    QStringLiteral("--message"), QStringLiteral("T"),
+                                    QStringLiteral("--tz"), QStringLiteral("Australia/Adelaide")});
+    EXPECT_EQ(adelaide.exitCode, 0);
+    EXPECT_TRUE(adelaide.err.contains("Warning: Australia/Adelaide")) << adelaide.err.constData();
+    QThread::msleep(200);
+    EXPECT_TRUE(sign.Frames(0, 0).isEmpty());
 }
 
 }  // namespace

@@ -125,6 +125,7 @@ TForm1::TForm1(SignLink& link, const ProgramSettings& settings, QWidget* parent)
     connect(cancel, &QPushButton::clicked, this, &TForm1::Button2Click);
     FormCreate();
 
+    OuterSize::ScrollWhenTooLarge(this);
     OuterSize::Apply(this, QSize(765, 572));
     // Enter and Ctrl+F9 are the window's before any control sees them.
     qApp->installEventFilter(this);

@@ -2,7 +2,9 @@
 
 #include <QEvent>
 #include <QGuiApplication>
+#include <QMainWindow>
 #include <QScreen>
+#include <QScrollArea>
 #include <QWidget>
 
 namespace meridial {
@@ -24,6 +26,24 @@ QRect OuterSize::Place(QSize outer, const QRect& available) {
     placed.moveLeft(std::max(placed.left(), available.left()));
     placed.moveTop(std::max(placed.top(), available.top()));
     return placed;
+}
+
+void OuterSize::ScrollWhenTooLarge(QMainWindow* window) {
+    const QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+    if (!screen) return;
+    // Room for a window manager's frame, which is not known before the window is shown.
+    constexpr int kFrameAllowance = 40;
+    const QSize room =
+        screen->availableGeometry().size() - QSize(kFrameAllowance / 2, kFrameAllowance);
+    const QSize needed = window->minimumSizeHint();
+    if (needed.width() <= room.width() && needed.height() <= room.height()) return;
+    auto* scroll = new QScrollArea(window);
+    scroll->setObjectName(QStringLiteral("CentralScroll"));
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setWidget(window->takeCentralWidget());
+    window->setCentralWidget(scroll);
+    window->setMinimumSize(QSize(0, 0));
 }
 
 void OuterSize::Fit(const QMargins& frame) {

@@ -5,6 +5,7 @@
 #include <QRect>
 #include <QSize>
 
+class QMainWindow;
 class QWidget;
 
 namespace meridial {
@@ -21,6 +22,10 @@ public:
     // when larger (a scaled desktop), and never with its top edge (the title bar) or left edge
     // off the area.
     static QRect Place(QSize outer, const QRect& available);
+
+    // On a screen too small for the window's controls (a scaled desktop), the central area
+    // scrolls, so the window fits the screen with its title bar and status bar in view.
+    static void ScrollWhenTooLarge(QMainWindow* window);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -9,10 +9,13 @@
 #include <QDesktopServices>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMainWindow>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QTest>
@@ -22,15 +25,15 @@
 
 #include "app/TAboutBox.h"
 #include "app/TForm1.h"
+#include "link/ProgramSettings.h"
 #include "link/TSetCom.h"
 #include "message/MessageFrame.h"
 #include "service/TSetID.h"
 #include "support/FakeSignLink.h"
 #include "support/RecordingMessageBoxes.h"
-#include "link/ProgramSettings.h"
+#include "ui/OuterSize.h"
 #include "view/SignPanel.h"
 #include "view/SignPreview.h"
-#include "ui/OuterSize.h"
 
 namespace meridial {
 namespace {
@@ -580,6 +583,25 @@ TEST(OuterSizePlacement, CentresAndKeepsTheTitleBarOnTheScreen) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.screen);
         EXPECT_EQ(OuterSize::Place(row.outer, row.available), row.expected);
+    }
+}
+
+// Controls that need more than the screen (a scaled desktop) scroll inside a window that fits.
+TEST(OuterSizePlacement, CentralAreaScrollsOnlyWhenTheScreenIsTooSmall) {
+    const QSize screen = QGuiApplication::primaryScreen()->availableGeometry().size();
+    for (const auto& [needed, scrolls] : {std::pair{QSize(200, 150), false},
+                                          {QSize(screen.width() + 50, 100), true},
+                                          {QSize(100, screen.height()), true}}) {
+        QMainWindow window;
+        auto* content = new QWidget;
+        content->setMinimumSize(needed);
+        window.setCentralWidget(content);
+        OuterSize::ScrollWhenTooLarge(&window);
+        EXPECT_EQ(qobject_cast<QScrollArea*>(window.centralWidget()) != nullptr, scrolls)
+            << needed.width() << "x" << needed.height();
+        EXPECT_EQ(content->window(), &window);  // the controls stay the window's own
+        EXPECT_LE(window.minimumSizeHint().height(),
+                  scrolls ? screen.height() : needed.height() + 50);
     }
 }
 

@@ -41,14 +41,15 @@ std::string AddressedFrame(int signId, std::string_view command, std::string_vie
     return frame;
 }
 
-void SendFramePaced(SignLink& link, std::string_view frame, int byteIntervalMs,
+bool SendFramePaced(SignLink& link, std::string_view frame, int byteIntervalMs,
                     const ByteProgress& beforeByte) {
     for (std::size_t j = 1; j <= frame.size(); ++j) {
         if (beforeByte) beforeByte(static_cast<int>(j));
         if (byteIntervalMs > 0) link.Delay(byteIntervalMs);
         if (j == kHeaderPauseBeforeByte) link.Delay(kHeaderPauseMs);
-        link.WriteByte(static_cast<std::uint8_t>(frame[j - 1]));
+        if (!link.WriteByte(static_cast<std::uint8_t>(frame[j - 1]))) return false;
     }
+    return true;
 }
 
 bool WaitForAck(SignLink& link) {

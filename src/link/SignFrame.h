@@ -36,8 +36,9 @@ std::string AddressedFrame(int signId, std::string_view command, std::string_vie
 using ByteProgress = std::function<void(int position)>;
 
 // Writes every byte in order, pausing before the 11th; with an interval, each byte also waits
-// that long before it leaves.
-void SendFramePaced(SignLink& link, std::string_view frame, int byteIntervalMs = 0,
+// that long before it leaves. Stops at the first byte the line does not take and says so: the
+// pauses of a dead line would only keep the operator waiting.
+bool SendFramePaced(SignLink& link, std::string_view frame, int byteIntervalMs = 0,
                     const ByteProgress& beforeByte = {});
 
 // Reads the sign's reply: three bytes, a fourth when the first is 'N'. True only for "ACK".

@@ -27,6 +27,7 @@ TransferOutcome RunTransfer(SignLink& link, int portNumber, const RequestReader&
     }
 
     int length = 0;
+    bool lineTookEveryByte = true;
     for (const TransferStep step : kTransferSteps) {
         const FrameResult frame = BuildTransferFrame(read(), step);
         if (!frame) {
@@ -34,19 +35,25 @@ TransferOutcome RunTransfer(SignLink& link, int portNumber, const RequestReader&
             return Outcome(TransferStatus::BuildFailed, frame.error());
         }
         if (step != TransferStep::Message) {
-            SendFramePaced(link, *frame);
+            lineTookEveryByte = SendFramePaced(link, *frame);
+            if (!lineTookEveryByte) break;
             link.Delay(kFramePauseMs);
             continue;
         }
         length = static_cast<int>(frame->size());
         report(0, length);
-        SendFramePaced(link, *frame, kMessageByteIntervalMs,
-                       [&](int position) { report(position, length); });
+        lineTookEveryByte = SendFramePaced(link, *frame, kMessageByteIntervalMs,
+                                           [&](int position) { report(position, length); });
     }
 
-    TransferOutcome outcome =
-        Outcome(WaitForAck(link) ? TransferStatus::Ok : TransferStatus::NotAcknowledged);
+    // A line that refused a byte has failed: the sequence ends there, without waiting for an
+    // answer that cannot come.
+    TransferOutcome outcome = Outcome(lineTookEveryByte && WaitForAck(link)
+                                          ? TransferStatus::Ok
+                                          : TransferStatus::NotAcknowledged);
     outcome.lineError = link.LineError();
+    if (!lineTookEveryByte && outcome.lineError.empty())
+        outcome.lineError = "the line did not take a byte";
     link.ClosePort();
     report(0, length);
     return outcome;

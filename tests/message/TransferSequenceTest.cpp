@@ -154,5 +154,28 @@ TEST(RunTransfer, EarlyBytesFromTheSignCountAsTheReply) {
     EXPECT_EQ(RunTransfer(link, 1, Request("HELLO")).status, TransferStatus::NotAcknowledged);
 }
 
+// A line that dies in any frame ends the sequence at its first refused byte: no more pauses, no
+// wait for an answer, the port closed once, the reason kept.
+TEST(RunTransfer, DeadLineEndsTheSequenceAtOnce) {
+    const TransferRequest request = Request(std::string(2000, 'x'));
+    const std::size_t clock = Frame(request, TransferStep::Clock).size();
+    const std::size_t zone = Frame(request, TransferStep::Zone).size();
+    for (const std::size_t writtenBeforeDeath : {std::size_t{0}, std::size_t{5}, clock + 12,
+                                                 clock + zone + 40}) {
+        FakeSignLink link;
+        link.ReplyWith("ACK");
+        link.DieAfterBytes(writtenBeforeDeath);
+        const TransferOutcome outcome = RunTransfer(link, 1, request);
+        SCOPED_TRACE(writtenBeforeDeath);
+        EXPECT_EQ(outcome.status, TransferStatus::NotAcknowledged);
+        EXPECT_EQ(outcome.lineError, "Input/output error");
+        EXPECT_EQ(link.Writes().size(), writtenBeforeDeath);
+        EXPECT_EQ(link.ReadCount(), 0);
+        EXPECT_EQ(link.CloseCount(), 1);
+        // At most the pauses before the failed byte; a full 2000-byte message takes 32 s.
+        EXPECT_LT(link.Now(), 2500);
+    }
+}
+
 }  // namespace
 }  // namespace meridial

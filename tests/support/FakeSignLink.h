@@ -25,6 +25,9 @@ public:
     // The reply bytes, all available at once.
     void ReplyWith(const std::string& bytes, long long availableAtMs = 0);
     void FailOpenWith(OpenFailure failure) { m_openFailure = failure; }
+    // The line dies after this many bytes: later writes fail and the reason is kept.
+    void DieAfterBytes(std::size_t count) { m_dieAfter = count; }
+    std::string LineError() const override { return m_lineError; }
 
     OpenResult OpenPort(int portNumber, int baudRate) override;
     bool IsOpen() const override { return m_open; }
@@ -48,6 +51,8 @@ private:
     std::vector<Written> m_writes;
     std::deque<ReplyByte> m_reply;
     OpenFailure m_openFailure = OpenFailure::None;
+    std::size_t m_dieAfter = static_cast<std::size_t>(-1);
+    std::string m_lineError;
     bool m_open = false;
     int m_openCount = 0;
     int m_closeCount = 0;

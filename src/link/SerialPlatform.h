@@ -14,7 +14,12 @@ QString DefaultDeviceForPort(int portNumber);
 // The name to open: where devices are reached through links, the real device behind them.
 QString DeviceToOpen(const QString& device);
 
-// Why the device cannot be opened before trying (missing, no permission), when that can be told.
+// Why the device cannot be opened before trying (missing, no permission, held by another
+// program), when that can be told.
 std::optional<OpenError> CheckDevice(const QString& device);
+
+// Takes the advisory lock other serial programs take on the open device; false when another
+// holds it.
+bool LockOpenDevice(qintptr handle);
 
 }  // namespace meridial

@@ -45,6 +45,12 @@ OpenResult SerialSignLink::OpenPort(int, int baudRate) {
         if (error == QSerialPort::PermissionError) return fail(OpenFailure::Busy, why);
         return fail(OpenFailure::Other, why);
     }
+    // Other serial programs keep off a device by its flock; so does this one, for the whole
+    // sequence. Losing the race to one of them after the look before opening is still "busy".
+    if (!LockOpenDevice(m_port.handle())) {
+        m_port.close();
+        return fail(OpenFailure::Busy, QStringLiteral("locked by another program"));
+    }
     // Bytes that reached the device before this sequence are not the sign's answer to it.
     m_port.clear(QSerialPort::Input);
     return Nothing{};

@@ -1,9 +1,15 @@
 #include "link/SerialSignLink.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
+#include <termios.h>
+#include <unistd.h>
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTimer>
 
 #include "link/LinkFactory.h"
@@ -70,15 +76,54 @@ TEST_P(SerialSignLinkTest, SecondOpenIsRefusedAndTheFirstKeepsWorking) {
     link.ClosePort();
 }
 
+// Whatever way another program holds the device, the link refuses it as busy, sends nothing,
+// and leaves the holder's exclusivity as it was (as root an exclusive device opens all the same,
+// and closing it would clear the holder's mode).
 TEST_P(SerialSignLinkTest, PortHeldByAnotherOwnerIsBusy) {
-    SerialSignLink holder = MakeLink();
-    ASSERT_TRUE(holder.OpenPort(1, kBaudRate).ok());
-    SerialSignLink other = MakeLink();
-    const OpenResult result = other.OpenPort(1, kBaudRate);
-    EXPECT_EQ(result.error().failure, OpenFailure::Busy) << result.error().detail;
-    holder.ClosePort();
-    EXPECT_TRUE(other.OpenPort(1, kBaudRate).ok());
-    other.ClosePort();
+    const QByteArray path = QFile::encodeName(pty.Path());
+    struct Holder {
+        const char* how;
+        std::function<int()> hold;  // returns a descriptor to close, or -1
+        const char* reason;
+    };
+    SerialSignLink link = MakeLink();
+    const Holder holders[] = {
+        {"another link", [&] { return link.OpenPort(1, kBaudRate).ok() ? -1 : -2; }, "Permission"},
+        {"flock",
+         [&] {
+             const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY);
+             return ::flock(fd, LOCK_EX) == 0 ? fd : -2;
+         },
+         "locked by another program (process"},
+        {"exclusive mode",
+         [&] {
+             const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY);
+             return ::ioctl(fd, TIOCEXCL) == 0 ? fd : -2;
+         },
+         "held exclusively"},
+    };
+    for (const Holder& holder : holders) {
+        SCOPED_TRACE(holder.how);
+        const int fd = holder.hold();
+        ASSERT_NE(fd, -2);
+        SerialSignLink other = MakeLink();
+        const OpenResult result = other.OpenPort(1, kBaudRate);
+        ASSERT_FALSE(result.ok());
+        EXPECT_EQ(result.error().failure, OpenFailure::Busy) << result.error().detail;
+        if (fd >= 0) {
+            EXPECT_NE(result.error().detail.find(holder.reason), std::string::npos)
+                << result.error().detail;
+            int exclusive = 0;
+            ::ioctl(fd, TIOCGEXCL, &exclusive);
+            EXPECT_EQ(exclusive != 0, std::string(holder.how) == "exclusive mode");
+            ::ioctl(fd, TIOCNXCL);  // the mode outlives the descriptor while the tty stays open
+            ::close(fd);
+        } else {
+            link.ClosePort();
+        }
+        EXPECT_TRUE(other.OpenPort(1, kBaudRate).ok());
+        other.ClosePort();
+    }
 }
 
 TEST_P(SerialSignLinkTest, FarSideClosingEndsTheSequenceQuicklyWithOneError) {

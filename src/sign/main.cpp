@@ -325,7 +325,6 @@ int main(int argc, char** argv) {
     SignDecoder decoder;
     SignState state;
     std::deque<Reply> replies;
-    bool transferClean = true;
 
     while (!g_stop) {
         long long now = NowMs();
@@ -360,14 +359,13 @@ int main(int argc, char** argv) {
                 std::fflush(log);
             }
             state.Apply(frame, now);
-            if (!frame.faults.empty()) transferClean = false;
             if (frame.kind != FrameKind::Message) continue;
             const auto lines = state.Display(now);
             std::printf("display | %s | %s | %s\n", lines[0].c_str(), lines[1].c_str(),
                         lines[2].c_str());
             if (!options.id || *options.id == frame.signId)
-                QueueReply(replies, options.reply, transferClean, now + options.replyDelayMs);
-            transferClean = true;
+                QueueReply(replies, options.reply, state.LastTransferClean(),
+                           now + options.replyDelayMs);
         }
         while (!replies.empty() && replies.front().dueMs <= NowMs()) {
             [[maybe_unused]] const auto written = ::write(fd, &replies.front().byte, 1);

@@ -184,6 +184,8 @@ std::string BadClock() {
     return clock;
 }
 
+void PrintTo(const TransferRow& row, std::ostream* os) { *os << row.name; }
+
 class TransferVerdictTest : public ::testing::TestWithParam<TransferRow> {};
 
 TEST_P(TransferVerdictTest, FaultsBelongToTheirTransfer) {

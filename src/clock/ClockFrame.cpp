@@ -2,6 +2,8 @@
 
 #include <cctype>
 #include <chrono>
+#include <stdexcept>
+#include <string>
 
 #include "link/IntegerText.h"
 #include "link/SignFrame.h"
@@ -38,6 +40,9 @@ int ReadTimeFieldNumber(std::string_view timeText, int position, int fallback) {
 
 SignClockTime ClockTimeToUtc(const CivilDate& picked, std::string_view timeText,
                              const PcZoneState& zone) {
+    if (zone.bias < -kMaxBiasMinutes || zone.bias > kMaxBiasMinutes)
+        throw std::out_of_range("zone bias " + std::to_string(zone.bias) +
+                                " minutes is beyond a day");
     const year_month_day local{year{picked.year}, month{static_cast<unsigned>(picked.month)},
                                day{static_cast<unsigned>(picked.day)}};
     const int hour = ReadTimeFieldNumber(timeText, 1, kDefaultHour);

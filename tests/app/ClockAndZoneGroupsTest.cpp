@@ -230,7 +230,7 @@ INSTANTIATE_TEST_SUITE_P(
                                     QDropEvent drop(QPointF(1, f->height() / 2.0), Qt::CopyAction,
                                                     &data, Qt::LeftButton, Qt::NoModifier);
                                     QApplication::sendEvent(f, &drop);
-                      f->setCursorPosition(0);
+                                    f->setCursorPosition(0);
                                 },
                                 "23:45:30", Qt::Key_1, "13:45:30"},
                       FieldEdit{"InputMethodCommitOverASelection",

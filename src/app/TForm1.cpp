@@ -32,8 +32,8 @@
 #include "service/TSetID.h"
 #include "ui/BoxTexts.h"
 #include "ui/MessageBoxes.h"
-#include "view/SignPreview.h"
 #include "ui/OuterSize.h"
+#include "view/SignPreview.h"
 #include "zone/ZoneGroup.h"
 
 namespace meridial {
@@ -469,7 +469,7 @@ void TForm1::SignPreview1Click() {
         m_preview = new view::SignPreview(
             [this]() -> Result<TransferRequest> {
                 const EncodedText encoded =
-                    EncodeForSign(m_editor->toPlainText(), m_settings.CodePage());
+                    EncodeForSign(m_editor->toPlainText(), ResolveCodePage(m_settings.CodePage()));
                 if (!encoded) return Result<TransferRequest>::Fail(encoded.error());
                 if (encoded->empty())
                     return Result<TransferRequest>::Fail("No message to transfer!");

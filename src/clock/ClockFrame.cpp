@@ -1,7 +1,9 @@
 #include "clock/ClockFrame.h"
 
+#include <algorithm>
 #include <cctype>
 #include <chrono>
+#include <string>
 
 #include "link/IntegerText.h"
 #include "link/SignFrame.h"
@@ -43,7 +45,8 @@ SignClockTime ClockTimeToUtc(const CivilDate& picked, std::string_view timeText,
     const int hour = ReadTimeFieldNumber(timeText, 1, kDefaultHour);
     const int minute = ReadTimeFieldNumber(timeText, 4, kDefaultMinute);
     // A fixed hour for daylight time, whatever the zone's own daylight bias: the sign expects it.
-    const int shift = zone.bias - (zone.daylight ? 60 : 0);
+    const int shift =
+        std::clamp(zone.bias, -kMaxBiasMinutes, kMaxBiasMinutes) - (zone.daylight ? 60 : 0);
 
     const sys_days localDay{local};
     const auto utcMinutes = localDay + minutes{hour * 60 + minute + shift};
@@ -64,6 +67,9 @@ SignClockTime ClockTimeToUtc(const CivilDate& picked, std::string_view timeText,
 
 FrameResult BuildClockFrame(int signId, const CivilDate& picked, std::string_view timeText,
                             const PcZoneState& zone) {
+    if (zone.bias < -kMaxBiasMinutes || zone.bias > kMaxBiasMinutes)
+        return FrameResult::Fail("The zone bias of " + std::to_string(zone.bias) +
+                                 " minutes lies beyond a day; no zone has it.");
     const SignClockTime t = ClockTimeToUtc(picked, timeText, zone);
     const std::string payload{
         static_cast<char>(SecondByte(t.second)),    static_cast<char>(PackedBcd(t.minute)),

@@ -37,6 +37,10 @@ struct SignClockTime {
 // allowed; anything else gives the fallback.
 int ReadTimeFieldNumber(std::string_view timeText, int position, int fallback);
 
+// Zones lie within a day of UTC; BuildClockFrame refuses a bias beyond, so no arithmetic on it
+// can overflow (the conversion alone holds such a bias to the range).
+inline constexpr int kMaxBiasMinutes = 1439;
+
 // The picked date and the typed time, moved to UTC with the PC's bias (and a fixed hour more when
 // daylight time is in force).
 SignClockTime ClockTimeToUtc(const CivilDate& picked, std::string_view timeText,

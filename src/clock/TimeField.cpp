@@ -2,6 +2,9 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QValidator>
+#include <algorithm>
+#include <string>
 
 #include "clock/TimeFieldRules.h"
 
@@ -10,10 +13,40 @@ namespace {
 
 bool IsColon(int position) { return position == 2 || position == 5; }
 
+// Most edits bypass the key handler: delete to the end of the line, the context menu's Cut,
+// Delete and Paste, an input method's commit, a drop, an undo. All of them pass the line edit's
+// validation before the text is shown or reported changed, so the 8-character shape is restored
+// there and every indexed write finds it.
+class ShapeKeeper final : public QValidator {
+public:
+    explicit ShapeKeeper(QObject* parent) : QValidator(parent) {}
+
+    State validate(QString& input, int& pos) const override {
+        std::string after;
+        after.reserve(static_cast<std::size_t>(input.size()));
+        // Digits of other scripts (an input method's full-width ones) count as the digit they are.
+        for (const QChar c : input)
+            after += c.isDigit()             ? static_cast<char>('0' + c.digitValue())
+                     : c == QLatin1Char(':') ? ':'
+                                             : ' ';
+        const ReshapedTimeField shaped =
+            ReshapeTimeField(m_shown, after, static_cast<std::size_t>(std::max(pos, 0)));
+        m_shown = shaped.text;
+        input = QString::fromLatin1(shaped.text.data(), static_cast<qsizetype>(shaped.text.size()));
+        pos = static_cast<int>(shaped.cursor);
+        return Acceptable;
+    }
+
+private:
+    // The text as last accepted: what an edit is measured against.
+    mutable std::string m_shown{kBlankTimeField};
+};
+
 }  // namespace
 
 TimeField::TimeField(QWidget* parent) : QLineEdit(parent) {
     setMaxLength(static_cast<int>(kTimeFieldLength));
+    setValidator(new ShapeKeeper(this));
     SetFieldText(QString::fromLatin1(kBlankTimeField.data(), kBlankTimeField.size()));
     QFont bold = font();
     bold.setBold(true);
@@ -28,7 +61,8 @@ void TimeField::SetFieldText(const QString& text) {
 }
 
 void TimeField::PutAt(int position, QChar c) {
-    QString t = text();
+    QString t = text();  // 8 characters, kept so by the validator
+    if (position < 0 || position >= t.size()) return;
     t[position] = c;
     setText(t);
 }

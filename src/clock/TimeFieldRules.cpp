@@ -1,5 +1,7 @@
 #include "clock/TimeFieldRules.h"
 
+#include <algorithm>
+
 #include "link/IntegerText.h"
 #include "link/SignFrame.h"
 
@@ -28,6 +30,29 @@ bool IsValidTimeOfDay(const std::string& text) {
         if (parts == 3) return false;
     }
     return parts >= 2;
+}
+
+bool IsColonPosition(std::size_t i) { return i == 2 || i == 5; }
+
+// The field's shape imposed on any text: 8 characters, the colons, a blank for whatever is not a
+// digit.
+std::string Shaped(std::string_view text) {
+    std::string shaped(kBlankTimeField);
+    for (std::size_t i = 0; i < std::min(text.size(), shaped.size()); ++i)
+        if (!IsColonPosition(i) && text[i] >= '0' && text[i] <= '9') shaped[i] = text[i];
+    return shaped;
+}
+
+std::size_t CommonPrefix(std::string_view a, std::string_view b, std::size_t limit) {
+    std::size_t n = 0;
+    while (n < limit && a[n] == b[n]) ++n;
+    return n;
+}
+
+std::size_t CommonSuffix(std::string_view a, std::string_view b, std::size_t limit) {
+    std::size_t n = 0;
+    while (n < limit && a[a.size() - 1 - n] == b[b.size() - 1 - n]) ++n;
+    return n;
 }
 
 }  // namespace
@@ -70,6 +95,39 @@ std::string ApplyEntryRules(std::string text) {
     if (text[6] > '5') text[6] = '5';
     if (text[0] == '2' && text[1] > '3') text[1] = '3';
     return text;
+}
+
+ReshapedTimeField ReshapeTimeField(std::string_view before, std::string_view after,
+                                   std::size_t cursor) {
+    const std::string old = Shaped(before);
+    cursor = std::min(cursor, after.size());
+    // The edit is one replaced stretch. What follows the cursor is normally the untouched end of
+    // the old text, which places the stretch even where the new characters equal their
+    // neighbours; otherwise the longest common start and end are taken.
+    const std::string_view tail = after.substr(cursor);
+    std::size_t suffix = 0, prefix = 0;
+    if (tail.size() <= old.size() && std::string_view(old).ends_with(tail)) {
+        suffix = tail.size();
+        prefix = CommonPrefix(old, after, std::min(old.size(), after.size()) - suffix);
+    } else {
+        prefix = CommonPrefix(old, after, std::min(old.size(), after.size()));
+        suffix = CommonSuffix(old, after, std::min(old.size(), after.size()) - prefix);
+    }
+
+    std::string text = old;
+    for (std::size_t i = prefix; i < old.size() - suffix; ++i)
+        if (!IsColonPosition(i)) text[i] = ' ';
+    std::size_t at = prefix;
+    for (char c : after.substr(prefix, after.size() - suffix - prefix)) {
+        if (at < text.size() && IsColonPosition(at)) {
+            ++at;
+            if (c == ':') continue;  // a colon typed or dropped where the field has one
+        }
+        if (at >= text.size()) break;
+        if (c == ':') continue;
+        text[at++] = c >= '0' && c <= '9' ? c : ' ';
+    }
+    return {text, at};
 }
 
 std::optional<std::size_t> FirstMissingDigit(std::string_view text) {

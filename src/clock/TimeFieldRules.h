@@ -21,6 +21,18 @@ std::optional<std::string> TickTimeField(std::string_view text);
 // most 5, and an hour of 2x at most 23.
 std::string ApplyEntryRules(std::string text);
 
+struct ReshapedTimeField {
+    std::string text;    // 8 characters, colons at 2 and 5, a digit or a blank elsewhere
+    std::size_t cursor;  // where the edit left off
+};
+
+// The field after an edit that did not go digit by digit (delete to the end, cut, an input
+// method's commit, a drop): characters the edit removed become blanks, the characters it brought
+// in overwrite positions from where it began (digits only; the colons stay put), everything else
+// keeps its place. `after` is the edited text with the cursor where the edit left it.
+ReshapedTimeField ReshapeTimeField(std::string_view before, std::string_view after,
+                                   std::size_t cursor);
+
 // Positions (0-based) of the required digits that are still blank; the first hour digit is
 // optional.
 std::optional<std::size_t> FirstMissingDigit(std::string_view text);

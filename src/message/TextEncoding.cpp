@@ -36,6 +36,39 @@ bool ConvertOne(void* converter, const QString& character, std::string& out) {
     return true;
 }
 
+// The sign takes a Windows ANSI code page: one or two bytes a character, ASCII as itself. iconv
+// also takes suffixes ("//TRANSLIT" turns what the page lacks into "?", "//IGNORE" drops it, both
+// silently) and encodings of another kind (UTF-16 puts a byte order mark before every character
+// converted on its own; UTF-8, UTF-7, GB18030, EUC-JP, EUC-TW and ISO-2022 take more bytes or
+// escape sequences). These probes show each of them up.
+bool IsPlainCodePage(const QString& codePage, void* converter) {
+    if (codePage.contains(QLatin1Char('/')) || codePage.contains(QLatin1Char(','))) return false;
+    std::string ascii;
+    if (!ConvertOne(converter, QStringLiteral("A"), ascii) || ascii != "A") return false;
+    for (const char16_t* probe :
+         {u"\u00e9", u"\u00a6", u"\u20ac", u"\u4e2d", u"\u4e02", u"\uac00", u"\U00020000"}) {
+        std::string bytes;
+        if (ConvertOne(converter, QString::fromUtf16(probe), bytes) && bytes.size() > 2)
+            return false;
+    }
+    return true;
+}
+
+// A converter for the sign's code page, or none with the reason.
+Converter OpenSignConverter(const QString& codePage, QString& error) {
+    Converter converter = OpenConverter(codePage);
+    if (!converter) {
+        error = QStringLiteral("The code page %1 is not known on this system.").arg(codePage);
+    } else if (!IsPlainCodePage(codePage, converter.get())) {
+        error = QStringLiteral(
+                    "The code page %1 cannot be used: the sign takes a plain single- or "
+                    "double-byte code page, without suffixes.")
+                    .arg(codePage);
+        converter.reset();
+    }
+    return converter;
+}
+
 template <typename OnCharacter>
 void ForEachCharacter(const QString& text, OnCharacter onCharacter) {
     for (qsizetype i = 0; i < text.size();) {
@@ -131,13 +164,10 @@ QString ResolveCodePage(const QString& configured, const QLocale& locale) {
 }
 
 EncodedText EncodeForSign(const QString& text, const QString& codePage) {
-    Converter converter = OpenConverter(codePage);
-    if (!converter)
-        return EncodedText::Fail(QStringLiteral("The code page %1 is not known on this system.")
-                                     .arg(codePage)
-                                     .toStdString());
-    std::string bytes;
     QString error;
+    Converter converter = OpenSignConverter(codePage, error);
+    if (!converter) return EncodedText::Fail(error.toStdString());
+    std::string bytes;
     ForEachCharacter(WithWindowsLineBreaks(text), [&](const QString& character) {
         if (ConvertOne(converter.get(), character, bytes)) return true;
         error = QStringLiteral(
@@ -151,7 +181,8 @@ EncodedText EncodeForSign(const QString& text, const QString& codePage) {
 }
 
 int EncodedLength(const QString& text, const QString& codePage) {
-    Converter converter = OpenConverter(codePage);
+    QString unusable;
+    Converter converter = OpenSignConverter(codePage, unusable);
     int length = 0;
     const QString windowsText = WithWindowsLineBreaks(text);
     ForEachCharacter(windowsText, [&](const QString& character) {

@@ -13,7 +13,7 @@ constexpr std::size_t kClockFrameLength = 21;
 constexpr std::size_t kZoneFrameLength = 26;
 constexpr std::size_t kResetFrameLength = 11;
 constexpr std::size_t kHeaderLength = 10;
-const std::string kSync = "<ID";
+constexpr std::string_view kSync = "<ID";
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsHex(char c) { return IsDigit(c) || (c >= 'A' && c <= 'F'); }
@@ -99,31 +99,30 @@ const char* KindName(FrameKind kind) {
 }
 
 void SignDecoder::Feed(std::uint8_t byte, long long timeMs) {
-    m_buffer.push_back({byte, timeMs});
+    m_bytes.push_back(static_cast<char>(byte));
+    m_times.push_back(timeMs);
     Process(false);
 }
 
 void SignDecoder::Flush(long long nowMs) {
-    if (m_buffer.empty() || nowMs - m_buffer.back().timeMs < kIdleFlushMs) return;
+    if (m_bytes.empty() || nowMs - m_times.back() < kIdleFlushMs) return;
     Process(true);
 }
 
 std::optional<long long> SignDecoder::FlushDueAt() const {
-    if (m_buffer.empty()) return std::nullopt;
-    return m_buffer.back().timeMs + kIdleFlushMs;
+    if (m_bytes.empty()) return std::nullopt;
+    return m_times.back() + kIdleFlushMs;
 }
 
 std::vector<DecodedFrame> SignDecoder::TakeFrames() { return std::exchange(m_frames, {}); }
 
 void SignDecoder::Process(bool idle) {
-    while (!m_buffer.empty()) {
+    while (!m_bytes.empty()) {
         SkipNoise(idle);
-        if (m_buffer.empty()) return;
-        const bool startsFrame = m_buffer.size() >= kSync.size() && m_buffer[0].byte == '<' &&
-                                 m_buffer[1].byte == 'I' && m_buffer[2].byte == 'D';
-        if (!startsFrame) {
+        if (m_bytes.empty()) return;
+        if (!m_bytes.starts_with(kSync)) {
             // Only a possible start of "<ID" is left; on a quiet line it is noise.
-            if (idle) Reject(m_buffer.size(), "noise outside any frame");
+            if (idle) Reject(m_bytes.size(), "noise outside any frame");
             return;
         }
         if (!TryComplete(idle)) return;
@@ -131,32 +130,37 @@ void SignDecoder::Process(bool idle) {
 }
 
 void SignDecoder::SkipNoise(bool idle) {
-    std::size_t i = 0;
-    const std::size_t n = m_buffer.size();
+    std::size_t i = m_noiseChecked;
+    const std::size_t n = m_bytes.size();
     for (; i < n; ++i) {
         std::size_t k = 0;
-        while (k < kSync.size() && i + k < n && m_buffer[i + k].byte == kSync[k]) ++k;
+        while (k < kSync.size() && i + k < n && m_bytes[i + k] == kSync[k]) ++k;
         if (k == kSync.size() || i + k == n) break;  // a sync, or a sync that may be coming
     }
+    m_noiseChecked = i;
     // Noise is reported in one piece: when a frame starts after it, or when the line is quiet.
     const bool noSyncYet = i == n;
     if (i > 0 && (!noSyncYet || idle || n > kMaxFrameBytes)) Reject(i, "noise outside any frame");
 }
 
 void SignDecoder::Emit(DecodedFrame frame, std::size_t length) {
-    frame.bytes.clear();
-    for (std::size_t i = 0; i < length; ++i) {
-        frame.bytes += static_cast<char>(m_buffer[i].byte);
-        if (i == 0) continue;
-        const long long gap = m_buffer[i].timeMs - m_buffer[i - 1].timeMs;
+    frame.bytes = m_bytes.substr(0, length);
+    for (std::size_t i = 1; i < length; ++i) {
+        const long long gap = m_times[i] - m_times[i - 1];
         frame.longestGapMs = std::max(frame.longestGapMs, gap);
         frame.shortestGapMs = i == 1 ? gap : std::min(frame.shortestGapMs, gap);
     }
-    frame.firstByteMs = m_buffer.front().timeMs;
-    frame.lastByteMs = m_buffer[length - 1].timeMs;
-    if (length >= 11) frame.byte11Ms = m_buffer[10].timeMs;
-    m_buffer.erase(m_buffer.begin(), m_buffer.begin() + static_cast<std::ptrdiff_t>(length));
+    frame.firstByteMs = m_times.front();
+    frame.lastByteMs = m_times[length - 1];
+    if (length >= 11) frame.byte11Ms = m_times[10];
+    m_bytes.erase(0, length);
+    m_times.erase(m_times.begin(), m_times.begin() + static_cast<std::ptrdiff_t>(length));
     m_frames.push_back(std::move(frame));
+    m_noiseChecked = 0;
+    m_endScanned = 0;
+    m_bodyXorEnd = 0;
+    m_bodyXor = 0;
+    m_firstEnd = std::string::npos;
 }
 
 void SignDecoder::Reject(std::size_t length, const std::string& fault) {
@@ -166,37 +170,17 @@ void SignDecoder::Reject(std::size_t length, const std::string& fault) {
 }
 
 bool SignDecoder::TryComplete(bool idle) {
-    const std::size_t n = m_buffer.size();
-    std::string b;
-    b.reserve(n);
-    for (const Pending& p : m_buffer) b += static_cast<char>(p.byte);
+    const std::string& b = m_bytes;
+    const std::size_t n = b.size();
 
-    // Where decoding resumes after a broken frame: the next "<ID" after this one's start, or
-    // the beginning of one still arriving.
-    auto nextSync = [&](std::size_t from) {
-        for (std::size_t i = from; i < n; ++i)
-            if (b.compare(i, kSync.size(), kSync, 0, std::min(kSync.size(), n - i)) == 0) return i;
-        return n;
-    };
-    auto resync = [&](const std::string& fault) {
-        const std::size_t full = b.find(kSync, 1);
-        Reject(full != std::string::npos ? full : idle ? n : nextSync(1), fault);
-        return true;
-    };
-    auto truncated = [&](std::size_t expected) {
-        if (!idle && n <= kMaxFrameBytes) return false;
-        return resync("truncated: " + std::to_string(n) + " of " + std::to_string(expected) +
-                      " bytes");
-    };
-
-    if (n < 4) return idle ? resync("truncated frame") : false;
+    if (n < 4) return idle ? Resync(idle, "truncated frame") : false;
     if (b[3] == '>') {
         const std::string shape = "<ID><XX><E>";
         for (std::size_t i = 4; i < std::min(n, kResetFrameLength); ++i) {
             const bool fits = shape[i] == 'X' ? IsHex(b[i]) : b[i] == shape[i];
-            if (!fits) return resync("malformed reset frame");
+            if (!fits) return Resync(idle, "malformed reset frame");
         }
-        if (n < kResetFrameLength) return truncated(kResetFrameLength);
+        if (n < kResetFrameLength) return Truncated(idle, kResetFrameLength);
         DecodedFrame f;
         f.kind = FrameKind::Reset;
         f.newId = std::stoi(b.substr(5, 2), nullptr, 16);
@@ -208,9 +192,9 @@ bool SignDecoder::TryComplete(bool idle) {
     const std::string tag = "<IDdd><";
     for (std::size_t i = 3; i < std::min(n, tag.size()); ++i) {
         const bool fits = tag[i] == 'd' ? IsDigit(b[i]) : b[i] == tag[i];
-        if (!fits) return resync("malformed address tag");
+        if (!fits) return Resync(idle, "malformed address tag");
     }
-    if (n < kHeaderLength) return idle ? resync("truncated header") : false;
+    if (n < kHeaderLength) return idle ? Resync(idle, "truncated header") : false;
     const int signId = (b[3] - '0') * 10 + (b[4] - '0');
     const std::string command = b.substr(7, 3);
 
@@ -219,12 +203,14 @@ bool SignDecoder::TryComplete(bool idle) {
         const std::size_t length = clock ? kClockFrameLength : kZoneFrameLength;
         // Payload bytes are packed BCD and never start "<ID": a frame starting inside this one
         // means bytes were lost.
-        const std::size_t inner = b.find(kSync, kHeaderLength);
-        if (inner != std::string::npos && inner < length - 3)
-            return resync("wrong length: a new frame starts at byte " + std::to_string(inner + 1));
-        if (n < length) return truncated(length);
+        const std::size_t inner =
+            std::string_view(b).substr(0, std::min(n, length - 1)).find(kSync, kHeaderLength);
+        if (inner != std::string::npos)
+            return Resync(idle,
+                          "wrong length: a new frame starts at byte " + std::to_string(inner + 1));
+        if (n < length) return Truncated(idle, length);
         if (b.compare(length - 3, 3, std::string(kEndMarker)) != 0)
-            return resync("wrong length: no <E> at byte " + std::to_string(length - 2));
+            return Resync(idle, "wrong length: no <E> at byte " + std::to_string(length - 2));
         DecodedFrame f;
         f.kind = clock ? FrameKind::Clock : FrameKind::Zone;
         f.signId = signId;
@@ -240,32 +226,44 @@ bool SignDecoder::TryComplete(bool idle) {
     }
 
     const bool message = b[7] == 'F' && b[8] >= 'A' && b[8] <= 'E' && b[9] == '>';
-    if (!message) return resync("unknown command \"" + command + "\"");
+    if (!message) return Resync(idle, "unknown command \"" + command + "\"");
+    return TryCompleteMessage(idle, signId);
+}
+
+bool SignDecoder::TryCompleteMessage(bool idle, int signId) {
+    const std::string& b = m_bytes;
+    const std::size_t n = b.size();
     // The body may hold any text, "<E>" included: the frame ends at the first "<E>" whose
-    // preceding byte is the checksum of everything between.
-    std::size_t firstEnd = std::string::npos;
-    for (std::size_t p = b.find(kEndMarker, kHeaderLength + 1); p != std::string::npos;
-         p = b.find(kEndMarker, p + 1)) {
-        if (firstEnd == std::string::npos) firstEnd = p;
-        const std::string body = b.substr(kHeaderLength, p - 1 - kHeaderLength);
-        if (XorChecksum(body) == static_cast<std::uint8_t>(b[p - 1])) {
+    // preceding byte is the checksum of everything between. The checksum of the body so far is
+    // carried forward, so every byte is folded in once.
+    m_endScanned = std::max(m_endScanned, kHeaderLength + 1);
+    m_bodyXorEnd = std::max(m_bodyXorEnd, kHeaderLength);
+    for (; m_endScanned + kEndMarker.size() <= n; ++m_endScanned) {
+        const std::size_t p = m_endScanned;
+        if (b.compare(p, kEndMarker.size(), kEndMarker) != 0) continue;
+        if (m_firstEnd == std::string::npos) m_firstEnd = p;
+        for (; m_bodyXorEnd < p - 1; ++m_bodyXorEnd)
+            m_bodyXor ^= static_cast<std::uint8_t>(b[m_bodyXorEnd]);
+        if (m_bodyXor == static_cast<std::uint8_t>(b[p - 1])) {
             DecodedFrame f;
             f.kind = FrameKind::Message;
             f.signId = signId;
             f.checksumOk = true;
-            f.message = {b[8], body};
-            Emit(std::move(f), p + 3);
+            f.message = {b[8], b.substr(kHeaderLength, p - 1 - kHeaderLength)};
+            Emit(std::move(f), p + kEndMarker.size());
             return true;
         }
     }
     if (!idle && n <= kMaxFrameBytes) return false;
     // No valid end. A frame that started inside is decoded on its own; otherwise the message is
     // reported with its bad checksum, or as cut off.
+    const std::size_t firstEnd = m_firstEnd;
     const std::size_t inner = b.find(kSync, 1);
     if (inner != std::string::npos && (firstEnd == std::string::npos || inner < firstEnd))
-        return resync("message frame interrupted");
+        return Resync(idle, "message frame interrupted");
     if (firstEnd == std::string::npos)
-        return resync(n > kMaxFrameBytes ? "message frame too long" : "message frame without <E>");
+        return Resync(idle,
+                      n > kMaxFrameBytes ? "message frame too long" : "message frame without <E>");
     DecodedFrame f;
     f.kind = FrameKind::Message;
     f.signId = signId;
@@ -274,8 +272,29 @@ bool SignDecoder::TryComplete(bool idle) {
     const std::string& body = f.message.body;
     f.faults.push_back("checksum " + Hex2(static_cast<std::uint8_t>(b[firstEnd - 1])) +
                        ", expected " + Hex2(XorChecksum(body)));
-    Emit(std::move(f), firstEnd + 3);
+    Emit(std::move(f), firstEnd + kEndMarker.size());
     return true;
+}
+
+// Where decoding resumes after a broken frame: the next "<ID" after this one's start, or the
+// beginning of one still arriving (all of it on a quiet line).
+bool SignDecoder::Resync(bool idle, const std::string& fault) {
+    const std::size_t n = m_bytes.size();
+    std::size_t resume = m_bytes.find(kSync, 1);
+    if (resume == std::string::npos && idle) resume = n;
+    for (std::size_t i = 1; resume == std::string::npos; ++i) {
+        const std::size_t k = std::min(kSync.size(), n - i);
+        if (i == n || m_bytes.compare(i, k, kSync, 0, k) == 0) resume = i;
+    }
+    Reject(resume, fault);
+    return true;
+}
+
+bool SignDecoder::Truncated(bool idle, std::size_t expected) {
+    const std::size_t n = m_bytes.size();
+    if (!idle && n <= kMaxFrameBytes) return false;
+    return Resync(idle,
+                  "truncated: " + std::to_string(n) + " of " + std::to_string(expected) + " bytes");
 }
 
 }  // namespace meridial::sign

@@ -73,18 +73,30 @@ public:
     std::vector<DecodedFrame> TakeFrames();
 
 private:
-    struct Pending {
-        std::uint8_t byte;
-        long long timeMs;
-    };
     void Process(bool idle);
     bool TryComplete(bool idle);
+    bool TryCompleteMessage(bool idle, int signId);
+    // Reports the frame at the head as broken, up to where decoding resumes.
+    bool Resync(bool idle, const std::string& fault);
+    // A frame shorter than its command's length: waits for more unless the line went quiet.
+    bool Truncated(bool idle, std::size_t expected);
     void Emit(DecodedFrame frame, std::size_t length);
     void Reject(std::size_t length, const std::string& fault);
     void SkipNoise(bool idle);
 
-    std::vector<Pending> m_buffer;
+    // The bytes not yet reported, and when each arrived.
+    std::string m_bytes;
+    std::vector<long long> m_times;
     std::vector<DecodedFrame> m_frames;
+
+    // What is known of the pending bytes is carried from byte to byte, so each byte is looked at
+    // a bounded number of times however long a frame grows. All of it is relative to the first
+    // pending byte and is forgotten when bytes are reported.
+    std::size_t m_noiseChecked = 0;  // leading bytes that cannot begin "<ID"
+    std::size_t m_endScanned = 0;    // message: next position where an "<E>" may begin
+    std::size_t m_bodyXorEnd = 0;    // message: m_bodyXor covers the body up to here
+    std::uint8_t m_bodyXor = 0;
+    std::size_t m_firstEnd = std::string::npos;  // message: the first "<E>" seen
 };
 
 }  // namespace meridial::sign

@@ -30,13 +30,11 @@ std::vector<SessionEvent> SignSession::Advance(long long nowMs) {
     std::vector<SessionEvent> events;
     for (DecodedFrame& frame : m_decoder.TakeFrames()) {
         m_state.Apply(frame, nowMs);
-        if (!frame.faults.empty()) m_transferClean = false;
         SessionEvent event{std::move(frame), std::nullopt};
         if (event.frame.kind == FrameKind::Message) {
             event.display = m_state.Display(nowMs);
             if (!m_options.onlyId || *m_options.onlyId == event.frame.signId)
-                QueueReply(m_transferClean, nowMs + m_options.replyDelayMs);
-            m_transferClean = true;
+                QueueReply(m_state.LastTransferClean(), nowMs + m_options.replyDelayMs);
         }
         events.push_back(std::move(event));
     }

@@ -64,7 +64,6 @@ private:
     SignDecoder m_decoder;
     SignState m_state;
     std::deque<ReplyByte> m_replies;
-    bool m_transferClean = true;
 };
 
 }  // namespace meridial::sign

@@ -22,7 +22,27 @@ std::string TwoDigits(int v) {
 
 }  // namespace
 
+void SignState::BookTransfer(const DecodedFrame& frame) {
+    // A body holding "<E>" right after a byte equal to the checksum so far ends the frame there
+    // (the line has no escaping), and the rest of the body arrives as noise behind the answered
+    // message. Those bytes belong to the transfer that sent them, already answered; the next
+    // transfer starts with the next frame or after the line went quiet.
+    const bool trailsAnswer = m_answeredAtMs && frame.kind == FrameKind::Invalid &&
+                              !frame.bytes.starts_with("<ID") &&
+                              frame.firstByteMs - *m_answeredAtMs < SignDecoder::kIdleFlushMs;
+    // Noise comes in pieces (it is cut wherever a "<" might begin a frame); the burst goes on.
+    m_answeredAtMs = trailsAnswer ? std::optional(frame.lastByteMs) : std::nullopt;
+    if (frame.kind == FrameKind::Message) {
+        m_lastTransferClean = m_transferClean && frame.faults.empty();
+        m_transferClean = true;
+        m_answeredAtMs = frame.lastByteMs;
+        return;
+    }
+    if (!frame.faults.empty() && !trailsAnswer) m_transferClean = false;
+}
+
 void SignState::Apply(const DecodedFrame& frame, long long nowMs) {
+    BookTransfer(frame);
     if (!frame.faults.empty()) return;
     switch (frame.kind) {
         case FrameKind::Clock: {

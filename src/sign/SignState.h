@@ -21,8 +21,12 @@ namespace meridial::sign {
 //   info line: the message body, bytes outside printable ASCII written as \xNN.
 class SignState {
 public:
-    // Frames with faults change nothing.
+    // Frames with faults change nothing but the verdict on their transfer.
     void Apply(const DecodedFrame& frame, long long nowMs);
+
+    // A transfer is the frames up to and including a message frame, which the sign answers: ACK
+    // only when none of them had a fault. Whether the transfer the last message ended was clean.
+    bool LastTransferClean() const { return m_lastTransferClean; }
 
     std::array<std::string, 3> Display(long long nowMs) const;
 
@@ -37,6 +41,12 @@ public:
     long long MessageSinceMs() const { return m_messageSetAtMs; }
 
 private:
+    void BookTransfer(const DecodedFrame& frame);
+
+    bool m_transferClean = true;
+    bool m_lastTransferClean = true;
+    // When the last message frame ended, until the next frame.
+    std::optional<long long> m_answeredAtMs;
     std::optional<std::chrono::sys_seconds> m_clockUtc;
     long long m_clockSetAtMs = 0;
     std::optional<ZoneContent> m_zone;

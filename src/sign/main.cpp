@@ -130,13 +130,23 @@ int main(int argc, char** argv) {
             if (!S_ISLNK(st.st_mode)) Die(options.link + " exists and is not a symbolic link");
             ::unlink(options.link.c_str());
         }
+        // symlink() never follows and fails when anything took the name meanwhile: the link is
+        // created exclusively, like O_EXCL.
         if (::symlink(path.c_str(), options.link.c_str()) != 0)
             Die("cannot link " + options.link + ": " + std::strerror(errno));
     }
     FILE* log = nullptr;
     if (!options.log.empty()) {
-        log = std::fopen(options.log.c_str(), "a");
-        if (!log) Die("cannot open log " + options.log + ": " + std::strerror(errno));
+        // In a shared folder the name may be someone's symbolic link or a FIFO: append only to a
+        // regular file reached without following a link, and never wait for a reader.
+        const int logFd =
+            ::open(options.log.c_str(),
+                   O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
+        struct stat st {};
+        if (logFd < 0 || ::fstat(logFd, &st) != 0 || !S_ISREG(st.st_mode) ||
+            !(log = ::fdopen(logFd, "a")))
+            Die("cannot open log " + options.log + ": " +
+                (logFd >= 0 && !S_ISREG(st.st_mode) ? "not a regular file" : std::strerror(errno)));
     }
     std::printf("%s\n", path.c_str());
 
@@ -181,7 +191,13 @@ int main(int argc, char** argv) {
             [[maybe_unused]] const auto written = ::write(fd, reply.data(), reply.size());
         }
     }
-    if (!options.link.empty()) ::unlink(options.link.c_str());
+    // Only our own link goes: the name may have been taken by someone else since.
+    if (!options.link.empty()) {
+        char target[4096];
+        const ssize_t n = ::readlink(options.link.c_str(), target, sizeof target);
+        if (n >= 0 && std::string(target, static_cast<std::size_t>(n)) == path)
+            ::unlink(options.link.c_str());
+    }
     if (slaveHold >= 0) ::close(slaveHold);
     ::close(fd);
     return 0;

@@ -1,15 +1,22 @@
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QCalendarWidget>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QFocusEvent>
+#include <QInputMethodEvent>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTest>
 #include <QTimer>
 #include <cctype>
+#include <functional>
+#include <memory>
 #include <string>
 
 #include "clock/ClockFrame.h"
@@ -170,6 +177,116 @@ TEST_F(ClockGroup, FrameReadsThePickerAndTheField) {
     group.findChild<QComboBox*>(QStringLiteral("ComboBox4"))->setCurrentIndex(2);
     EXPECT_EQ(DisplayFormatByte(group.Entry().formats), 0x41);
 }
+
+// Edits that do not pass the field's key handler. Each must leave the 8-character shape, so the
+// digit typed next lands where it belongs (and is not written past a shortened text).
+struct FieldEdit {
+    const char* name;
+    std::function<void(QLineEdit*)> edit;
+    const char* afterEdit;
+    Qt::Key typed;
+    const char* afterTyping;
+};
+
+// The line edit's own context menu entry, found by its text without the mnemonic and shortcut.
+void ContextAction(QLineEdit* field, const QString& text) {
+    std::unique_ptr<QMenu> menu(field->createStandardContextMenu());
+    for (QAction* action : menu->actions()) {
+        if (action->text().section(QLatin1Char('\t'), 0, 0).remove(QLatin1Char('&')) != text)
+            continue;
+        action->trigger();
+        return;
+    }
+    ADD_FAILURE() << "no context menu entry " << text.toStdString();
+}
+
+void Commit(QLineEdit* field, const QString& text, int from = 0, int length = 0) {
+    QInputMethodEvent event;
+    event.setCommitString(text, from, length);
+    QApplication::sendEvent(field, &event);
+}
+
+void PrintTo(const FieldEdit& row, std::ostream* os) { *os << row.name; }
+
+class TimeFieldEditTest : public ClockGroup, public ::testing::WithParamInterface<FieldEdit> {};
+
+TEST_P(TimeFieldEditTest, KeepsTheShape) {
+    group.SeedClock(QTime(23, 45, 30));
+    Time()->setFocus();
+    GetParam().edit(Time());
+    EXPECT_EQ(Time()->text(), QLatin1String(GetParam().afterEdit));
+    QTest::keyClick(Time(), GetParam().typed);
+    EXPECT_EQ(Time()->text(), QLatin1String(GetParam().afterTyping));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, TimeFieldEditTest,
+    ::testing::Values(FieldEdit{"DeleteToTheEndOfTheLine",
+                                [](QLineEdit* f) {
+                                    f->setCursorPosition(2);
+                                    QTest::keyClick(f, Qt::Key_K, Qt::ControlModifier);
+                                    // Ctrl+K belongs to the X11 key scheme only; this is what it
+                                    // does.
+                                    if (f->text().size() == 8) {
+                                        f->end(true);
+                                        f->del();
+                                    }
+                                },
+                                "23:  :  ", Qt::Key_5, "23:5 :  "},
+                      FieldEdit{"ContextMenuCut",
+                                [](QLineEdit* f) {
+                                    f->setSelection(3, 2);
+                                    ContextAction(f, QStringLiteral("Cut"));
+                                },
+                                "23:  :30", Qt::Key_1, "23:1 :30"},
+                      FieldEdit{"ContextMenuDelete",
+                                [](QLineEdit* f) {
+                                    f->setSelection(0, 3);
+                                    ContextAction(f, QStringLiteral("Delete"));
+                                },
+                                "  :45:30", Qt::Key_1, "1 :45:30"},
+                      FieldEdit{"ContextMenuPasteOverASelection",
+                                [](QLineEdit* f) {
+                                    QApplication::clipboard()->setText(QStringLiteral("1"));
+                                    f->setSelection(6, 2);
+                                    ContextAction(f, QStringLiteral("Paste"));
+                                },
+                                "23:45:1 ", Qt::Key_2, "23:45:12"},
+                      FieldEdit{"InsertOverASelection",
+                                [](QLineEdit* f) {
+                                    f->setSelection(3, 2);
+                                    f->insert(QStringLiteral("1"));
+                                },
+                                "23:1 :30", Qt::Key_2, "23:12:30"},
+                      FieldEdit{"DropOnTheFullField",
+                                [](QLineEdit* f) {
+                                    QMimeData data;
+                                    data.setText(QStringLiteral("12"));
+                                    QDropEvent drop(QPointF(1, f->height() / 2.0), Qt::CopyAction,
+                                                    &data, Qt::LeftButton, Qt::NoModifier);
+                                    QApplication::sendEvent(f, &drop);
+                                    f->setCursorPosition(0);
+                                },
+                                "23:45:30", Qt::Key_1, "13:45:30"},
+                      FieldEdit{"InputMethodCommitOverASelection",
+                                [](QLineEdit* f) {
+                                    f->setSelection(0, 2);
+                                    Commit(f, QStringLiteral("0"));
+                                },
+                                "0 :45:30", Qt::Key_7, "07:45:30"},
+                      FieldEdit{"InputMethodCommitReplacingBeforeTheCursor",
+                                [](QLineEdit* f) {
+                                    f->setCursorPosition(5);
+                                    Commit(f, QString(), -2, 2);
+                                },
+                                "23:  :30", Qt::Key_1, "23:1 :30"},
+                      FieldEdit{"InputMethodFullWidthDigit",
+                                [](QLineEdit* f) {
+                                    f->setSelection(3, 1);
+                                    Commit(f, QString(QChar(0xFF11)));
+                                },
+                                "23:15:30", Qt::Key_2, "23:12:30"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 class ZoneGroupTest : public ::testing::Test {
 protected:

@@ -307,7 +307,7 @@ TEST_F(MainWindow, SignPreviewShowsWhatATransferWouldLeaveOnTheSignAndSendsNothi
     Child<QSlider>("TrackBar1")->setValue(4);
     Child<QComboBox>("ComboBox2")->setCurrentIndex(1);  // 12 Hour
     preview->Refresh();
-    EXPECT_FALSE(Child<QLabel>("PreviewProblem")->isVisible());
+    EXPECT_FALSE(Child<QLabel>("PreviewProblem")->isVisible()) << Child<QLabel>("PreviewProblem")->text().toStdString();
     const sign::SignState& state = preview->Panel()->State();
     EXPECT_EQ(state.Message(), "HELLO");
     EXPECT_EQ(state.Speed(), 'A');

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <stdexcept>
+
 #include "link/SignFrame.h"
 
 namespace meridial {
@@ -84,6 +87,31 @@ INSTANTIATE_TEST_SUITE_P(
                   {-345, false},
                   "00 25 18 09 05 02 10 23"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Biases beyond a day either way are refused before any arithmetic (INT_MIN less the daylight
+// hour used to overflow); the edges of the range still convert.
+class ClockBiasRangeTest : public ::testing::TestWithParam<std::pair<PcZoneState, bool>> {};
+
+TEST_P(ClockBiasRangeTest, RefusesBiasesBeyondADay) {
+    const auto [zone, accepted] = GetParam();
+    auto build = [&] { return BuildClockFrame(0, {2010, 3, 1}, "05:30:15", zone); };
+    const FrameResult frame = build();
+    ASSERT_EQ(frame.ok(), accepted);
+    if (accepted)
+        EXPECT_EQ(frame->size(), 21u);
+    else
+        EXPECT_NE(frame.error().find("beyond a day"), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(Biases, ClockBiasRangeTest,
+                         ::testing::Values(std::pair{PcZoneState{INT_MIN, true}, false},
+                                           std::pair{PcZoneState{INT_MIN, false}, false},
+                                           std::pair{PcZoneState{INT_MAX, false}, false},
+                                           std::pair{PcZoneState{INT_MAX - 30, true}, false},
+                                           std::pair{PcZoneState{-1440, false}, false},
+                                           std::pair{PcZoneState{1440, true}, false},
+                                           std::pair{PcZoneState{-1439, true}, true},
+                                           std::pair{PcZoneState{1439, false}, true}));
 
 TEST(ReadTimeFieldNumber, LeadingBlanksOnly) {
     EXPECT_EQ(ReadTimeFieldNumber(" 5:30:15", 1, 12), 5);

@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
+#include <QProcess>
 #include <QSerialPort>
 #include <QThread>
 #include <QTimer>
@@ -130,6 +134,50 @@ TEST_F(CliAgainstSign, PortHeldByAnotherProgramSendsNothing) {
     holder.close();
     QThread::msleep(200);
     EXPECT_TRUE(sign.Frames(0, 0).isEmpty());
+}
+
+// A log in a shared folder: meridial-sign refuses a name that is a symbolic link (it would append
+// to whatever the link points at) or a FIFO (it would wait for a reader for ever).
+class SignLogPath : public CliAgainstSign,
+                    public ::testing::WithParamInterface<std::pair<const char*, bool>> {};
+
+TEST_P(SignLogPath, RefusedUnlessARegularFile) {
+    const auto [kind, fifo] = GetParam();
+    const QString victim = dir.filePath(QStringLiteral("victim"));
+    QFile(victim).open(QIODevice::WriteOnly);
+    const QString log = dir.filePath(QLatin1String(kind));
+    if (fifo)
+        ASSERT_EQ(::mkfifo(log.toLocal8Bit().constData(), 0600), 0);
+    else
+        ASSERT_TRUE(QFile::link(victim, log));
+    QProcess sign;
+    sign.start(QStringLiteral(MERIDIAL_SIGN_PATH), {QStringLiteral("--log"), log});
+    const bool ended = sign.waitForFinished(5000);
+    if (!ended) sign.kill();
+    EXPECT_TRUE(ended);
+    EXPECT_EQ(sign.exitCode(), 2);
+    EXPECT_TRUE(sign.readAllStandardError().contains("cannot open log"));
+    EXPECT_EQ(QFileInfo(victim).size(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sign, SignLogPath,
+                         ::testing::Values(std::pair{"symlink", false}, std::pair{"fifo", true}),
+                         [](const auto& info) { return std::string(info.param.first); });
+
+TEST_F(CliAgainstSign, SignRemovesOnlyItsOwnLink) {
+    const QString link = dir.filePath(QStringLiteral("sign"));
+    QProcess sign;
+    sign.start(QStringLiteral(MERIDIAL_SIGN_PATH), {QStringLiteral("--link"), link});
+    ASSERT_TRUE(sign.waitForReadyRead(5000));
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    // Someone else takes the name while the sign runs.
+    QFile::remove(link);
+    QFile other(link);
+    ASSERT_TRUE(other.open(QIODevice::WriteOnly));
+    other.close();
+    sign.terminate();
+    ASSERT_TRUE(sign.waitForFinished(5000));
+    EXPECT_TRUE(QFileInfo::exists(link));
 }
 
 TEST_F(CliAgainstSign, MissingDeviceAndBadValues) {

@@ -58,5 +58,30 @@ TEST(EncodeForSign, UnknownCodePageIsAnError) {
     EXPECT_TRUE(QString::fromStdString(t.error()).contains(QStringLiteral("CP99999")));
 }
 
+// Only plain one- and two-byte code pages reach the sign: iconv's suffixes would replace or drop
+// characters silently, and other encodings add byte order marks, escapes or longer sequences.
+class CodePageKindTest : public ::testing::TestWithParam<std::pair<const char*, bool>> {};
+
+TEST_P(CodePageKindTest, OnlyPlainSingleAndDoubleByteCodePages) {
+    const auto [codePage, usable] = GetParam();
+    const EncodedText t = EncodeForSign(QStringLiteral("A"), QLatin1String(codePage));
+    EXPECT_EQ(t.ok(), usable) << (t.ok() ? std::string() : t.error());
+    if (!usable) {
+        EXPECT_NE(t.error().find(codePage), std::string::npos) << t.error();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(CodePages, CodePageKindTest,
+                         ::testing::Values(std::pair{"CP1252", true}, std::pair{"CP1250", true},
+                                           std::pair{"CP936", true}, std::pair{"CP950", true},
+                                           std::pair{"ISO-8859-1", true},
+                                           std::pair{"CP1252//TRANSLIT", false},
+                                           std::pair{"CP1252//IGNORE", false},
+                                           std::pair{"UTF-16", false}, std::pair{"UTF-16LE", false},
+                                           std::pair{"UCS-4", false}, std::pair{"UTF-8", false},
+                                           std::pair{"UTF-7", false}, std::pair{"GB18030", false},
+                                           std::pair{"EUC-JP", false},
+                                           std::pair{"ISO-2022-JP", false}));
+
 }  // namespace
 }  // namespace meridial

@@ -169,6 +169,70 @@ TEST(SignDecoder, AnyByteStreamIsAccountedForWithinBoundedFrames) {
     EXPECT_EQ(accounted, sent);
 }
 
+// The sign's answer to each transfer of a session: a fault counts against the transfer its
+// bytes arrived in. An empty string stands for the line going quiet.
+struct TransferRow {
+    const char* name;
+    std::vector<std::string> sends;
+    std::vector<bool> clean;  // per message frame, in order
+};
+
+std::string Transfer(const std::string& body, const std::string& clock = kClock) {
+    return clock + kZone + BuildMessageFrame(1, 2, body).value();
+}
+
+std::string BadClock() {
+    std::string clock = kClock;
+    clock[17] ^= 0x01;
+    return clock;
+}
+
+void PrintTo(const TransferRow& row, std::ostream* os) { *os << row.name; }
+
+class TransferVerdictTest : public ::testing::TestWithParam<TransferRow> {};
+
+TEST_P(TransferVerdictTest, FaultsBelongToTheirTransfer) {
+    Line line;
+    SignState state;
+    std::vector<bool> clean;
+    auto apply = [&](const std::vector<DecodedFrame>& frames) {
+        for (const auto& f : frames) {
+            state.Apply(f, line.now);
+            if (f.kind == FrameKind::Message) clean.push_back(state.LastTransferClean());
+        }
+    };
+    for (const std::string& bytes : GetParam().sends) {
+        if (bytes.empty()) {
+            apply(line.Quiet());
+        } else {
+            line.Send(bytes);
+            apply(line.decoder.TakeFrames());
+        }
+    }
+    apply(line.Quiet());
+    EXPECT_EQ(clean, GetParam().clean);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sessions, TransferVerdictTest,
+    ::testing::Values(
+        TransferRow{"Clean", {Transfer("HI"), "", Transfer("HI")}, {true, true}},
+        TransferRow{"FaultyClockFailsItsOwnTransferOnly",
+                    {Transfer("HI", BadClock()), "", Transfer("HI")},
+                    {false, true}},
+        // "A" before "<E>" is the checksum of "A": the frame ends there and "Z", the checksum and
+        // "<E>" trail it as noise.
+        TransferRow{"BodyCutShortLeavesTheNextTransferClean",
+                    {Transfer("AA<E>Z"), "", Transfer("HI")},
+                    {true, true}},
+        TransferRow{"BodyCutShortThenNextTransferAtOnce",
+                    {Transfer("AA<E>Z"), Transfer("HI")},
+                    {true, true}},
+        TransferRow{"NoiseAfterAQuietLineFailsTheNextTransfer",
+                    {Transfer("HI"), "", "xyz", Transfer("HI")},
+                    {true, false}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST(SignState, DisplaysLocalTimeInTheChosenFormats) {
     Line line;
     // 21:30:15 UTC on 28 Feb 2010; zone UTC+1 with 12-hour time, numbers, DD-MM-YY.

@@ -12,4 +12,9 @@ QString DeviceToOpen(const QString& device) { return device; }
 // The open itself tells a missing port from a held one.
 std::optional<OpenError> CheckDevice(const QString&) { return std::nullopt; }
 
+// Windows keeps no lock files and no owning groups for COM ports.
+std::optional<PortHolder> LockHolder(const QString&) { return std::nullopt; }
+QString DeviceGroup(const QString&) { return {}; }
+bool MayOpen(const QString&) { return true; }
+
 }  // namespace meridial

@@ -23,6 +23,7 @@ TransferOutcome RunTransfer(SignLink& link, int portNumber, const RequestReader&
     if (!opened) {
         TransferOutcome outcome = Outcome(TransferStatus::OpenFailed, opened.error().detail);
         outcome.openFailure = opened.error().failure;
+        outcome.openError = opened.error();
         return outcome;
     }
 
@@ -44,12 +45,30 @@ TransferOutcome RunTransfer(SignLink& link, int portNumber, const RequestReader&
                        [&](int position) { report(position, length); });
     }
 
+    AckReply reply = ReadAckReply(link);
     TransferOutcome outcome =
-        Outcome(WaitForAck(link) ? TransferStatus::Ok : TransferStatus::NotAcknowledged);
+        Outcome(reply.Acknowledged() ? TransferStatus::Ok : TransferStatus::NotAcknowledged);
+    outcome.reply = std::move(reply);
     outcome.lineError = link.LineError();
     link.ClosePort();
     report(0, length);
     return outcome;
+}
+
+std::string FailureReason(const TransferOutcome& outcome) {
+    switch (outcome.status) {
+        case TransferStatus::Ok:
+        case TransferStatus::EmptyMessage:
+            return {};
+        case TransferStatus::OpenFailed:
+        case TransferStatus::BuildFailed:
+            return outcome.message;
+        case TransferStatus::NotAcknowledged:
+            break;
+    }
+    // A line that failed explains the reply better than the reply itself, which is then empty.
+    if (!outcome.lineError.empty()) return "the serial line failed: " + outcome.lineError;
+    return DescribeReply(outcome.reply);
 }
 
 TransferOutcome RunTransfer(SignLink& link, int portNumber, const TransferRequest& request,

@@ -4,8 +4,8 @@
 #include <QStringList>
 #include <optional>
 
+#include "cli/CommandLine.h"
 #include "link/LinkTarget.h"
-#include "link/Result.h"
 #include "message/TransferRequest.h"
 
 namespace meridial::cli {
@@ -21,13 +21,25 @@ struct PortChoice {
 struct TransferOptions {
     TransferRequest request;
     QString message;
+    bool messageGiven = false;  // --message or --message-file; otherwise standard input may be
     std::optional<PortChoice> port;
     bool dryRun = false;
+    bool verbose = false;
+    bool quiet = false;
+    bool help = false;  // --help or --version: nothing else was checked
+    bool version = false;
 };
 
-// A bad option or value gives a message that names it.
-template <typename T>
-using Parsed = Result<T, QString>;
+// The options "transfer" takes, for its parser and its help.
+const CommandSpec& TransferCommand();
+
+// What every command that opens the port shares.
+OptionSpec PortOption();
+OptionSpec VerboseOption();
+OptionSpec QuietOption();
+
+// Reads a message file ('-': standard input), dropping the file's own final line break.
+Parsed<QString> ReadMessageFile(const QString& path);
 
 // Parses "--port COMn|PATH".
 Parsed<PortChoice> ParsePort(const QString& value);

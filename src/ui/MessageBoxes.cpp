@@ -53,6 +53,14 @@ void ScreenMessageBoxes::Tell(QWidget* parent, Icon icon, const QString& text,
     Show(MakeBox(parent, icon, text, button));
 }
 
+void ScreenMessageBoxes::TellWithDetails(QWidget* parent, Icon icon, const QString& text,
+                                         const QString& details,
+                                         QMessageBox::StandardButton button) {
+    QMessageBox* box = MakeBox(parent, icon, text, button);
+    box->setDetailedText(details);
+    Show(box);
+}
+
 void ScreenMessageBoxes::Show(QMessageBox* box) {
     // A nested modal loop would hold the running sequence's pauses open.
     if (m_link && m_link->IsOpen()) {

@@ -24,6 +24,13 @@ public:
     // (a nested modal loop would hold the sequence's pauses open); otherwise it is modal.
     virtual void Tell(QWidget* parent, Icon icon, const QString& text,
                       QMessageBox::StandardButton button) = 0;
+    // The same with a detailed text behind the box's "Show Details..." button: the box keeps
+    // its short text, the details say why.
+    virtual void TellWithDetails(QWidget* parent, Icon icon, const QString& text,
+                                 const QString& details, QMessageBox::StandardButton button) {
+        (void)details;
+        Tell(parent, icon, text, button);
+    }
 
     static MessageBoxes& Current();
     // Installs another implementation (tests); nullptr restores the real boxes.
@@ -39,6 +46,8 @@ public:
                                     QMessageBox::StandardButtons buttons) override;
     void Tell(QWidget* parent, Icon icon, const QString& text,
               QMessageBox::StandardButton button) override;
+    void TellWithDetails(QWidget* parent, Icon icon, const QString& text, const QString& details,
+                         QMessageBox::StandardButton button) override;
 
 private:
     void Show(QMessageBox* box);

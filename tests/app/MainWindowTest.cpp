@@ -227,6 +227,9 @@ TEST_F(MainWindow, UnansweredTransferShowsTheErrorAndTheStatus) {
     EXPECT_EQ(Panel("StatusPanel1"), QStringLiteral("Sending Date&Time Error"));
     EXPECT_EQ(boxes.Texts(), QStringList{QStringLiteral("        Transmission Error.       ")});
     EXPECT_EQ(boxes.boxes[0].icon, MessageBoxes::Icon::Error);
+    // The box's details say why, for the engineer on the phone.
+    EXPECT_TRUE(boxes.boxes[0].details.startsWith(QStringLiteral("the sign stayed silent")))
+        << boxes.boxes[0].details.toStdString();
     EXPECT_TRUE(Child<QPushButton>("Button1")->isEnabled());
     // The next press clears the status first.
     link.FailOpenWith(OpenFailure::Busy);

@@ -14,6 +14,7 @@ public:
         Icon icon;
         QString text;
         QMessageBox::StandardButtons buttons;
+        QString details;
     };
 
     RecordingMessageBoxes() { MessageBoxes::Install(this); }
@@ -21,12 +22,16 @@ public:
 
     QMessageBox::StandardButton Ask(QWidget*, Icon icon, const QString& text,
                                     QMessageBox::StandardButtons buttons) override {
-        boxes.push_back({icon, text, buttons});
+        boxes.push_back({icon, text, buttons, {}});
         return answer;
     }
     void Tell(QWidget*, Icon icon, const QString& text,
               QMessageBox::StandardButton button) override {
-        boxes.push_back({icon, text, button});
+        boxes.push_back({icon, text, button, {}});
+    }
+    void TellWithDetails(QWidget*, Icon icon, const QString& text, const QString& details,
+                         QMessageBox::StandardButton button) override {
+        boxes.push_back({icon, text, button, details});
     }
 
     QStringList Texts() const {

@@ -47,7 +47,11 @@ std::optional<OpenError> CheckDevice(const QString& device) {
 }
 
 std::optional<PortHolder> LockHolder(const QString& device) {
-    const QString name = QFileInfo(DeviceToOpen(device)).fileName();
+    // Named after the device below /dev with '/' as '_', as Qt names it: /dev/pts/3 is
+    // LCK..pts_3, /dev/ttyUSB0 LCK..ttyUSB0.
+    QString name = DeviceToOpen(device);
+    if (name.startsWith(QStringLiteral("/dev/"))) name.remove(0, 5);
+    name.replace(QLatin1Char('/'), QLatin1Char('_'));
     if (name.isEmpty()) return std::nullopt;
     for (const char* directory : kLockDirectories) {
         QFile lock(QStringLiteral("%1/LCK..%2").arg(QLatin1String(directory), name));

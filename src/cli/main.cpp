@@ -143,13 +143,14 @@ QString TargetName(const PortLink& link) { return QString::fromStdString(link.Ta
 
 int ReportOpenFailure(const OpenError& error) {
     Complain(QStringLiteral("Open Com Error: %1").arg(QString::fromStdString(error.detail)));
-    if (error.failure == OpenFailure::NoPermission) {
-        const QString group =
-            error.group.empty() ? QStringLiteral("dialout") : QString::fromStdString(error.group);
+    if (error.failure == OpenFailure::NoPermission && !error.group.empty())
         Complain(QStringLiteral("the device belongs to the group '%1'; add yourself with "
                                 "'sudo usermod -aG %1 $USER' and log in again")
-                     .arg(group));
-    }
+                     .arg(QString::fromStdString(error.group)));
+    if (error.failure == OpenFailure::NoPermission && error.group.empty())
+        Complain(
+            QStringLiteral("no group may open the device; a udev rule can give it to the "
+                           "group 'dialout' (see the README)"));
     if (error.failure == OpenFailure::Busy && error.holderPid == 0)
         Complain(QStringLiteral("another program holds the port; close it and retry"));
     if (error.failure == OpenFailure::Busy && error.holderPid != 0)

@@ -39,6 +39,13 @@ std::optional<OpenError> CheckDevice(const QString& device) {
     };
     if (!QFileInfo::exists(device)) return fail(OpenFailure::Missing, "no such device");
     if (!MayOpen(device)) {
+        struct stat st {};
+        ::stat(QFile::encodeName(device).constData(), &st);
+        // Joining the group helps only when the group may read and write the device.
+        constexpr mode_t kGroupReadWrite = S_IRGRP | S_IWGRP;
+        if ((st.st_mode & kGroupReadWrite) != kGroupReadWrite)
+            return fail(OpenFailure::NoPermission,
+                        "permission denied (only its owner may open it)");
         OpenError error = fail(OpenFailure::NoPermission, "permission denied");
         error.group = DeviceGroup(device).toStdString();
         return error;

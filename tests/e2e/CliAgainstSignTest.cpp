@@ -1,12 +1,16 @@
 // meridial-cli against meridial-sign over a real pseudo-terminal.
 
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QSerialPort>
+#include <QStandardPaths>
 #include <QThread>
 #include <QTimer>
 
@@ -283,8 +287,7 @@ INSTANTIATE_TEST_SUITE_P(
                  Words("--speed 4 --message HI")},
         FormCase{"LastOfDstAndNoDstWins", Words("--dst --no-dst --bias 0 --message HI"),
                  Words("--no-dst --bias 0 --message HI")},
-        FormCase{"ValueThatLooksLikeAnOption", Words("--message=-v"),
-                 Words("--message -v")}),
+        FormCase{"ValueThatLooksLikeAnOption", Words("--message=-v"), Words("--message -v")}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Help and version wherever a user would look for them; exit codes for the rest.
@@ -572,6 +575,48 @@ TEST_F(CliAgainstSign, PortsNameTheHolderOfABusyPort) {
         QStringLiteral("COM2  %1  present  busy (").arg(sign.LinkPath()).toUtf8()))
         << text.out.constData();
 }
+
+// A device this user may not open: the hint names what would help. Needs root to hand the
+// device to another group and to run the CLI as an ordinary user.
+struct RefusalCase {
+    const char* name;
+    const char* group;
+    unsigned mode;
+    const char* hint;
+};
+
+class OpenRefused : public ::testing::TestWithParam<RefusalCase> {};
+
+TEST_P(OpenRefused, HintNamesTheGroup) {
+    const RefusalCase& c = GetParam();
+    if (::geteuid() != 0 || QStandardPaths::findExecutable(QStringLiteral("runuser")).isEmpty())
+        GTEST_SKIP() << "needs root and runuser";
+    VirtualSign sign;
+    ASSERT_TRUE(sign.ok());
+    const QByteArray device = QFile::encodeName(sign.Device());
+    const group* g = ::getgrnam(c.group);
+    if (!g) GTEST_SKIP() << "no group " << c.group;
+    ASSERT_EQ(::chown(device.constData(), 0, g->gr_gid), 0);
+    ASSERT_EQ(::chmod(device.constData(), c.mode), 0);
+    const CliRun run =
+        RunProgram(QStringLiteral("runuser"),
+                   QStringList{QStringLiteral("-u"), QStringLiteral("nobody"), QStringLiteral("--"),
+                               QStringLiteral(MERIDIAL_CLI_PATH)} +
+                       Transfer(sign.Device()));
+    EXPECT_EQ(run.exitCode, 3) << run.err.constData();
+    EXPECT_TRUE(run.err.contains(QByteArray("meridial-cli: ") + c.hint)) << run.err.constData();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cli, OpenRefused,
+    ::testing::Values(RefusalCase{"GroupMayOpen", "dialout", 0660,
+                                  "the device belongs to the group 'dialout'; add yourself with "
+                                  "'sudo usermod -aG dialout $USER'"},
+                      RefusalCase{"OtherGroup", "uucp", 0660,
+                                  "the device belongs to the group 'uucp'; add yourself with "
+                                  "'sudo usermod -aG uucp $USER'"},
+                      RefusalCase{"OwnerOnly", "root", 0600, "no group may open the device"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ZonesJson, FortyRowsWithTheDocumentedKeys) {
     const QJsonObject json = JsonOf(RunCli({QStringLiteral("zones"), QStringLiteral("--json")}));

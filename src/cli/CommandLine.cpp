@@ -9,7 +9,7 @@ namespace {
 const QStringList kHelpNames{QStringLiteral("help"), QStringLiteral("h")};
 const QString kVersionName = QStringLiteral("version");
 
-QString OptionLabel(const OptionSpec& option) {
+QString OptionLabel(const OptionInfo& option) {
     QStringList names;
     for (const QString& name : option.names)
         names << (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
@@ -26,13 +26,13 @@ bool CommandArgs::Has(const QString& name) const {
     return false;
 }
 
-Parsed<CommandArgs> ParseCommand(const CommandSpec& spec, const QStringList& args) {
+Parsed<CommandArgs> ParseCommand(const CommandInfo& info, const QStringList& args) {
     QCommandLineParser parser;
     // Values that start with a dash ("--bias -480") must stay values, and "-vq" two switches.
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
     QHash<QString, QString> primary;
-    for (const OptionSpec& option : spec.options) {
+    for (const OptionInfo& option : info.options) {
         QCommandLineOption qtOption(option.names, option.description, option.valueName);
         parser.addOption(qtOption);
         for (const QString& name : option.names) primary.insert(name, option.names.first());
@@ -59,11 +59,11 @@ Parsed<CommandArgs> ParseCommand(const CommandSpec& spec, const QStringList& arg
     return result;
 }
 
-QString HelpText(const QString& program, const CommandSpec& spec) {
-    QString text = QStringLiteral("Usage: %1 %2 [options]").arg(program, spec.name);
-    if (!spec.arguments.isEmpty()) text += QLatin1Char(' ') + spec.arguments;
-    text += QStringLiteral("\n%1\n").arg(spec.summary);
-    std::vector<OptionSpec> options = spec.options;
+QString HelpText(const QString& program, const CommandInfo& info) {
+    QString text = QStringLiteral("Usage: %1 %2 [options]").arg(program, info.name);
+    if (!info.arguments.isEmpty()) text += QLatin1Char(' ') + info.arguments;
+    text += QStringLiteral("\n%1\n").arg(info.summary);
+    std::vector<OptionInfo> options = info.options;
     options.push_back(
         {{QStringLiteral("help"), QStringLiteral("h")}, {}, QStringLiteral("this help")});
     options.push_back({{kVersionName}, {}, QStringLiteral("the program's version")});
@@ -71,7 +71,7 @@ QString HelpText(const QString& program, const CommandSpec& spec) {
     constexpr qsizetype kWidth = 20;
     const QString indent(kWidth + 4, QLatin1Char(' '));
     text += QStringLiteral("\nOptions:\n");
-    for (const OptionSpec& option : options) {
+    for (const OptionInfo& option : options) {
         QString description = option.description;
         description.replace(QLatin1Char('\n'), QLatin1Char('\n') + indent);
         const QString label = OptionLabel(option);
@@ -80,7 +80,7 @@ QString HelpText(const QString& program, const CommandSpec& spec) {
         else
             text += QStringLiteral("  %1  %2\n").arg(label, -int(kWidth)).arg(description);
     }
-    if (!spec.epilogue.isEmpty()) text += QLatin1Char('\n') + spec.epilogue;
+    if (!info.epilogue.isEmpty()) text += QLatin1Char('\n') + info.epilogue;
     return text;
 }
 

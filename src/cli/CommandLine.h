@@ -14,7 +14,7 @@ namespace meridial::cli {
 template <typename T>
 using Parsed = Result<T, QString>;
 
-struct OptionSpec {
+struct OptionInfo {
     QStringList names;  // the first long name is the one the command reads: {"verbose", "v"}
     QString valueName;  // empty for a switch
     QString description;
@@ -22,15 +22,15 @@ struct OptionSpec {
 
 // One subcommand: what `help COMMAND` prints and what its parser accepts. Every command also
 // takes -h/--help and --version.
-struct CommandSpec {
+struct CommandInfo {
     QString name;
     QString arguments;  // after "[options]" in the usage line, e.g. "XX"
     QString summary;
-    std::vector<OptionSpec> options;
+    std::vector<OptionInfo> options;
     QString epilogue;  // printed after the options
 };
 
-// The options found, in command-line order, each under its spec's first name, so that "the last
+// The options found, in command-line order, each under its first long name, so that "the last
 // one wins" holds across options that set the same thing (--dst after --no-dst).
 struct CommandArgs {
     QList<std::pair<QString, QString>> options;
@@ -43,9 +43,9 @@ struct CommandArgs {
 
 // "--opt value" and "--opt=value", "-v", "--" ending the options. Help and version are reported
 // even when the rest does not parse, so "transfer --id 100 --help" still helps.
-Parsed<CommandArgs> ParseCommand(const CommandSpec& spec, const QStringList& args);
+Parsed<CommandArgs> ParseCommand(const CommandInfo& info, const QStringList& args);
 
 // "Usage: meridial-cli NAME [options] ARGS", the summary and the options, aligned.
-QString HelpText(const QString& program, const CommandSpec& spec);
+QString HelpText(const QString& program, const CommandInfo& info);
 
 }  // namespace meridial::cli

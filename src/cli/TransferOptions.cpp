@@ -101,31 +101,31 @@ std::optional<int> IndexOf(const std::array<std::string_view, N>& names, const Q
 
 }  // namespace
 
-OptionSpec PortOption() {
+OptionInfo PortOption() {
     return {{QStringLiteral("port")},
             QStringLiteral("COMn|PATH"),
             QStringLiteral("default: the remembered port from the settings file")};
 }
 
-OptionSpec VerboseOption() {
+OptionInfo VerboseOption() {
     return {{QStringLiteral("verbose"), QStringLiteral("v")},
             {},
             QStringLiteral("every byte written and read, in hex with its time since the open,\n"
                            "on standard error")};
 }
 
-OptionSpec QuietOption() {
+OptionInfo QuietOption() {
     return {{QStringLiteral("quiet"), QStringLiteral("q")},
             {},
             QStringLiteral("print nothing but errors")};
 }
 
-const CommandSpec& TransferCommand() {
+const CommandInfo& TransferCommand() {
     auto value = [](const char* name, const char* valueName, const char* description) {
-        return OptionSpec{
+        return OptionInfo{
             {QLatin1String(name)}, QLatin1String(valueName), QLatin1String(description)};
     };
-    static const CommandSpec kSpec{
+    static const CommandInfo kInfo{
         QStringLiteral("transfer"),
         {},
         QStringLiteral(
@@ -163,7 +163,7 @@ const CommandSpec& TransferCommand() {
         QStringLiteral(
             "Exit codes: 0 acknowledged, 1 not acknowledged, 2 bad option or value or no "
             "message,\n3 the port could not be opened, 4 a frame could not be built.\n")};
-    return kSpec;
+    return kInfo;
 }
 
 Parsed<PortChoice> ParsePort(const QString& value) {

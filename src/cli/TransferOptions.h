@@ -31,12 +31,12 @@ struct TransferOptions {
 };
 
 // The options "transfer" takes, for its parser and its help.
-const CommandSpec& TransferCommand();
+const CommandInfo& TransferCommand();
 
 // What every command that opens the port shares.
-OptionSpec PortOption();
-OptionSpec VerboseOption();
-OptionSpec QuietOption();
+OptionInfo PortOption();
+OptionInfo VerboseOption();
+OptionInfo QuietOption();
 
 // Reads a message file ('-': standard input), dropping the file's own final line break.
 Parsed<QString> ReadMessageFile(const QString& path);

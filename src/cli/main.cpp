@@ -67,34 +67,34 @@ int Version() {
     return kOk;
 }
 
-const CommandSpec& ResetIdCommand() {
-    static const CommandSpec kSpec{
+const CommandInfo& ResetIdCommand() {
+    static const CommandInfo kInfo{
         QStringLiteral("reset-id"),
         QStringLiteral("XX"),
         QStringLiteral("Gives the sign on the line the new Sign ID XX, two hex digits 01..FF.\n"
                        "Every sign on the line takes it; no reply is read."),
         {PortOption(), VerboseOption(), QuietOption()},
         {}};
-    return kSpec;
+    return kInfo;
 }
 
-OptionSpec JsonOption() {
+OptionInfo JsonOption() {
     return {
         {QStringLiteral("json")}, {}, QStringLiteral("one JSON object (schema: meridial-cli(1))")};
 }
 
-const CommandSpec& ZonesCommand() {
-    static const CommandSpec kSpec{
+const CommandInfo& ZonesCommand() {
+    static const CommandInfo kInfo{
         QStringLiteral("zones"),
         {},
         QStringLiteral("Lists the 40 time zones: row, offset code, bias in minutes, item text."),
         {JsonOption()},
         {}};
-    return kSpec;
+    return kInfo;
 }
 
-const CommandSpec& PortsCommand() {
-    static const CommandSpec kSpec{
+const CommandInfo& PortsCommand() {
+    static const CommandInfo kInfo{
         QStringLiteral("ports"),
         {},
         QStringLiteral(
@@ -103,18 +103,18 @@ const CommandSpec& PortsCommand() {
             "VID:PID, whether another program holds it and whether you may open it."),
         {JsonOption()},
         {}};
-    return kSpec;
+    return kInfo;
 }
 
-const CommandSpec* FindCommand(const QString& name) {
-    for (const CommandSpec* spec :
+const CommandInfo* FindCommand(const QString& name) {
+    for (const CommandInfo* info :
          {&TransferCommand(), &ResetIdCommand(), &ZonesCommand(), &PortsCommand()})
-        if (spec->name == name) return spec;
+        if (info->name == name) return info;
     return nullptr;
 }
 
-int Help(const CommandSpec& spec) {
-    std::fputs(HelpText(kProgram, spec).toLocal8Bit().constData(), stdout);
+int Help(const CommandInfo& info) {
+    std::fputs(HelpText(kProgram, info).toLocal8Bit().constData(), stdout);
     return kOk;
 }
 
@@ -306,15 +306,15 @@ int ResetId(const QStringList& args) {
 
 // zones and ports: listings with an optional --json.
 template <typename Text, typename Json>
-int Listing(const CommandSpec& spec, const QStringList& args, Text text, Json json) {
-    auto parsed = ParseCommand(spec, args);
-    if (!parsed) return Usage(parsed.error(), spec.name);
-    if (parsed->help) return Help(spec);
+int Listing(const CommandInfo& info, const QStringList& args, Text text, Json json) {
+    auto parsed = ParseCommand(info, args);
+    if (!parsed) return Usage(parsed.error(), info.name);
+    if (parsed->help) return Help(info);
     if (parsed->version) return Version();
     if (!parsed->positional.isEmpty())
         return Usage(
-            QStringLiteral("%1: unexpected '%2'").arg(spec.name, parsed->positional.first()),
-            spec.name);
+            QStringLiteral("%1: unexpected '%2'").arg(info.name, parsed->positional.first()),
+            info.name);
     const QByteArray out = parsed->Has(QStringLiteral("json"))
                                ? QJsonDocument(json()).toJson(QJsonDocument::Indented)
                                : text();
@@ -327,8 +327,8 @@ int HelpCommand(const QStringList& args) {
         std::fputs(kOverview, stdout);
         return kOk;
     }
-    if (const CommandSpec* spec = FindCommand(args.first()); spec && args.size() == 1)
-        return Help(*spec);
+    if (const CommandInfo* info = FindCommand(args.first()); info && args.size() == 1)
+        return Help(*info);
     return Usage(QStringLiteral("help: no command '%1'").arg(args.join(QLatin1Char(' '))));
 }
 

@@ -425,8 +425,9 @@ void TForm1::Report(const TransferOutcome& outcome) {
             break;
         case TransferStatus::NotAcknowledged:
             m_statusPanel1->setText(QStringLiteral("Sending Date&Time Error"));
-            boxes.Tell(this, MessageBoxes::Icon::Error,
-                       QStringLiteral("        Transmission Error.       "), QMessageBox::Yes);
+            boxes.TellWithDetails(this, MessageBoxes::Icon::Error,
+                                  QStringLiteral("        Transmission Error.       "),
+                                  QString::fromStdString(FailureReason(outcome)), QMessageBox::Yes);
             break;
     }
 }

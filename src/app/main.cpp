@@ -1,7 +1,11 @@
-// meridial: the desktop program. It takes no command-line arguments of its own.
+// meridial: the desktop program. Of its own it takes only --help and --version; everything else
+// is left to Qt (-platform, -style, ...).
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QIcon>
+#include <cstdio>
+#include <optional>
 
 #include "app/MenuBarStyle.h"
 #include "app/TAboutBox.h"
@@ -14,7 +18,42 @@
 
 using namespace meridial;
 
+namespace {
+
+const char* const kHelp = R"(Usage: meridial [Qt options]
+Programs an LED clock-and-message sign: message, date and time, time zone, Sign ID.
+  -h, --help   this help
+  --version    the program's version
+Qt's own options (-platform NAME, -style NAME, ...) are passed to Qt.
+For scripts, see meridial-cli(1).
+)";
+
+// Answered before QApplication exists: it aborts without a display, and help must not need one.
+std::optional<int> AnswerWithoutWindow(int argc, char* argv[]) {
+    QStringList args;
+    for (int i = 0; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
+    QCommandLineParser parser;
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption version(QStringLiteral("version"));
+    parser.addOption(help);
+    parser.addOption(version);
+    // Qt's options are unknown here; the parse error is Qt's business, not ours.
+    parser.parse(args);
+    if (parser.isSet(help)) {
+        std::fputs(kHelp, stdout);
+        return 0;
+    }
+    if (parser.isSet(version)) {
+        std::printf("meridial %s\n", MERIDIAL_VERSION);
+        return 0;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
 int main(int argc, char* argv[]) {
+    if (const auto answered = AnswerWithoutWindow(argc, argv)) return *answered;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("meridial"));
     // No display name: the platform would append it to every caption ("SetCom — Meridial").

@@ -69,6 +69,8 @@ bool IsTimeFieldText(const QString& text) {
     return kField.match(text).hasMatch();
 }
 
+}  // namespace
+
 Parsed<QString> ReadMessageFile(const QString& path) {
     QFile file;
     const bool opened = path == QStringLiteral("-")
@@ -85,6 +87,8 @@ Parsed<QString> ReadMessageFile(const QString& path) {
         text.chop(1);
     return text;
 }
+
+namespace {
 
 // The position of the value among the names, compared without case.
 template <std::size_t N>
@@ -128,6 +132,74 @@ Parsed<Nothing> ApplyTimeZone(const QString& name, const GivenRows& given,
 
 }  // namespace
 
+OptionInfo PortOption() {
+    return {{QStringLiteral("port")},
+            QStringLiteral("COMn|PATH|tcp://HOST:PORT|rfc2217://HOST:PORT"),
+            QStringLiteral("default: the remembered port from the settings file")};
+}
+
+OptionInfo VerboseOption() {
+    return {{QStringLiteral("verbose"), QStringLiteral("v")},
+            {},
+            QStringLiteral("every byte written and read, in hex with its time since the open,\n"
+                           "on standard error")};
+}
+
+OptionInfo QuietOption() {
+    return {{QStringLiteral("quiet"), QStringLiteral("q")},
+            {},
+            QStringLiteral("print nothing but errors")};
+}
+
+const CommandInfo& TransferCommand() {
+    auto value = [](const char* name, const char* valueName, const char* description) {
+        return OptionInfo{
+            {QLatin1String(name)}, QLatin1String(valueName), QLatin1String(description)};
+    };
+    static const CommandInfo kInfo{
+        QStringLiteral("transfer"),
+        {},
+        QStringLiteral(
+            "Sends the date and time, the time zone and the message to the sign and reads "
+            "its acknowledgement."),
+        {PortOption(),
+         value("id", "N", "Sign ID 0..99, default 0"),
+         value("speed", "N", "0 (slow) .. 4 (fast), default 2"),
+         value("message", "TEXT", "the message, UTF-8, encoded like the editor's text"),
+         value("message-file", "FILE",
+               "the message from a file ('-': standard input); without either option\n"
+               "the message is read from standard input when that is not a terminal"),
+         value("date", "YYYY-MM-DD", "default: today"),
+         value("time", "TEXT",
+               "hh:mm:ss, or any 8-character time-field text such as \" 5:30:15\";\n"
+               "default: now"),
+         value("bias", "MINUTES", "PC zone bias (UTC = local + bias); default: the PC's"),
+         {{QStringLiteral("dst")}, {}, QStringLiteral("daylight time is in force now")},
+         {{QStringLiteral("no-dst")},
+          {},
+          QStringLiteral("daylight time is not in force now; default: the PC's")},
+         value("tz", "ZONE",
+               "an IANA time zone, or 'local' (the default): sets the zone row and both\n"
+               "DST rows for the year of --date; --zone, --dst-start, --dst-end still win"),
+         value("zone", "ROW", "0..39; default: the zone of the bias (see 'zones')"),
+         value("dst-start", "ROW",
+               "YYYY (an empty row of that year) or YYYY-MM-DD:H (H 0..23);\n"
+               "default: the row --tz gives"),
+         value("dst-end", "ROW", "as --dst-start"),
+         value("time-format", "24|12", "default 24"),
+         value("date-style", "alphabet|number", "default alphabet"),
+         value("date-order", "MM-DD-YY|YY-MM-DD|DD-MM-YY", "default MM-DD-YY"),
+         {{QStringLiteral("dry-run")},
+          {},
+          QStringLiteral("print the three frames in sending order as hex; open no port")},
+         VerboseOption(),
+         QuietOption()},
+        QStringLiteral(
+            "Exit codes: 0 acknowledged, 1 not acknowledged, 2 bad option or value or no "
+            "message,\n3 the port could not be opened, 4 a frame could not be built.\n")};
+    return kInfo;
+}
+
 Parsed<PortChoice> ParsePort(const QString& value) {
     if (const auto number = ParsePortName(value.toStdString())) {
         if (*number < kFirstPortNumber || *number > kLastPortNumber)
@@ -158,42 +230,34 @@ Parsed<TransferOptions> ParseTransferOptions(const QStringList& args) {
     request.timeText = now.time().toString(QStringLiteral("HH:mm:ss")).toStdString();
     request.pcZone = PcZoneStateAt(now);
     std::optional<int> zoneRow;
-    QString timeZone = QLatin1String(kLocalZone);
-    GivenRows given;
     const std::string thisYear = std::to_string(now.date().year());
     request.dstStart = {thisYear, kNoMonth, kNoDay, 0};
     request.dstEnd = request.dstStart;
-    static const QStringList kValueOptions{QStringLiteral("--port"),
-                                           QStringLiteral("--id"),
-                                           QStringLiteral("--speed"),
-                                           QStringLiteral("--message"),
-                                           QStringLiteral("--message-file"),
-                                           QStringLiteral("--date"),
-                                           QStringLiteral("--time"),
-                                           QStringLiteral("--bias"),
-                                           QStringLiteral("--zone"),
-                                           QStringLiteral("--dst-start"),
-                                           QStringLiteral("--dst-end"),
-                                           QStringLiteral("--time-format"),
-                                           QStringLiteral("--date-style"),
-                                           QStringLiteral("--date-order"),
-                                           QStringLiteral("--tz")};
+    QString timeZone = QLatin1String(kLocalZone);
+    GivenRows given;
+    auto command = ParseCommand(TransferCommand(), args);
+    if (!command) return Result::Fail(command.error());
+    options.help = command->help;
+    options.version = command->version;
+    if (options.help || options.version) return options;
+    if (!command->positional.isEmpty())
+        return Result::Fail(QStringLiteral("transfer takes no arguments, only options: '%1'")
+                                .arg(command->positional.first()));
 
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        const QString& option = args[i];
+    for (const auto& [name, v] : command->options) {
+        const QString option = QStringLiteral("--") + name;
         if (option == QStringLiteral("--dry-run")) {
             options.dryRun = true;
+            continue;
+        }
+        if (option == QStringLiteral("--verbose") || option == QStringLiteral("--quiet")) {
+            (option == QStringLiteral("--verbose") ? options.verbose : options.quiet) = true;
             continue;
         }
         if (option == QStringLiteral("--dst") || option == QStringLiteral("--no-dst")) {
             request.pcZone.daylight = option == QStringLiteral("--dst");
             continue;
         }
-        if (!kValueOptions.contains(option))
-            return Result::Fail(QStringLiteral("unknown option '%1' for transfer").arg(option));
-        if (i + 1 >= args.size())
-            return Result::Fail(QStringLiteral("%1 needs a value").arg(option));
-        const QString& v = args[++i];
         if (option == QStringLiteral("--port")) {
             auto port = ParsePort(v);
             if (!port) return Result::Fail(port.error());
@@ -208,10 +272,12 @@ Parsed<TransferOptions> ParseTransferOptions(const QStringList& args) {
             request.speed = *speed;
         } else if (option == QStringLiteral("--message")) {
             options.message = v;
+            options.messageGiven = true;
         } else if (option == QStringLiteral("--message-file")) {
             const auto text = ReadMessageFile(v);
             if (!text) return Result::Fail(text.error());
             options.message = *text;
+            options.messageGiven = true;
         } else if (option == QStringLiteral("--date")) {
             const QDate date = QDate::fromString(v, QStringLiteral("yyyy-MM-dd"));
             if (!date.isValid())
@@ -262,6 +328,8 @@ Parsed<TransferOptions> ParseTransferOptions(const QStringList& args) {
             request.formats.dateOrder = static_cast<DateOrder>(*order);
         }
     }
+    if (options.verbose && options.quiet)
+        return Result::Fail(QStringLiteral("--verbose and --quiet exclude each other"));
     request.zoneRow = zoneRow.value_or(ZoneForBias(request.pcZone.bias));
     const auto zoneApplied = ApplyTimeZone(timeZone, given, options);
     if (!zoneApplied) return Result::Fail(zoneApplied.error());

@@ -4,8 +4,8 @@
 #include <QStringList>
 #include <optional>
 
+#include "cli/CommandLine.h"
 #include "link/LinkTarget.h"
-#include "link/Result.h"
 #include "message/TransferRequest.h"
 
 namespace meridial::cli {
@@ -21,15 +21,27 @@ struct PortChoice {
 struct TransferOptions {
     TransferRequest request;
     QString message;
+    bool messageGiven = false;  // --message or --message-file; otherwise standard input may be
     std::optional<PortChoice> port;
     bool dryRun = false;
     QStringList warnings;  // for standard error; the transfer goes ahead
     QString zoneFailure;   // --tz names a zone the sign cannot follow: nothing may be sent
+    bool verbose = false;
+    bool quiet = false;
+    bool help = false;  // --help or --version: nothing else was checked
+    bool version = false;
 };
 
-// A bad option or value gives a message that names it.
-template <typename T>
-using Parsed = Result<T, QString>;
+// The options "transfer" takes, for its parser and its help.
+const CommandInfo& TransferCommand();
+
+// What every command that opens the port shares.
+OptionInfo PortOption();
+OptionInfo VerboseOption();
+OptionInfo QuietOption();
+
+// Reads a message file ('-': standard input), dropping the file's own final line break.
+Parsed<QString> ReadMessageFile(const QString& path);
 
 // Parses "--port COMn|PATH".
 Parsed<PortChoice> ParsePort(const QString& value);

@@ -4,18 +4,20 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
-#include <QFileInfo>
-#include <QSerialPortInfo>
+#include <QJsonDocument>
 #include <cstdio>
+#include <cstdlib>
 
+#include "cli/CommandLine.h"
+#include "cli/Listings.h"
 #include "cli/TransferOptions.h"
 #include "link/LinkFactory.h"
 #include "link/PortSettings.h"
+#include "link/TracingSignLink.h"
 #include "message/MessageFrame.h"
 #include "message/TextEncoding.h"
 #include "message/TransferSequence.h"
 #include "service/ResetId.h"
-#include "zone/ZoneTable.h"
 
 using namespace meridial;
 using namespace meridial::cli;
@@ -24,35 +26,20 @@ namespace {
 
 enum Exit { kOk = 0, kNotAcknowledged = 1, kUsage = 2, kOpenFailed = 3, kBuildFailed = 4 };
 
-const char* const kUsageText = R"(Usage:
-meridial-cli transfer [options]    date and time, time zone, message; reads the acknowledgement
-  --port COMn|PATH|tcp://HOST:PORT|rfc2217://HOST:PORT
-                                   default: the remembered port from the settings file
-  --id N                           Sign ID 0..99, default 0
-  --speed N                        0 (slow) .. 4 (fast), default 2
-  --message TEXT | --message-file FILE ('-' reads standard input); UTF-8 text,
-                                   encoded like the editor's text
-  --date YYYY-MM-DD                default: today
-  --time TEXT                      hh:mm:ss, or any 8-character time-field text such as " 5:30:15"
-                                   or "  :  :  "; default: now
-  --bias MINUTES                   PC zone bias (UTC = local + bias); default: the PC's
-  --dst | --no-dst                 daylight time in force now; default: the PC's
-  --tz ZONE                        the sign's zone: an IANA name such as Europe/Berlin, or
-                                   'local' for the PC's zone (the default); sets --zone and
-                                   both DST rows for the year of --date from the time zone
-                                   database, so the sign keeps local time all year
-  --zone ROW                       0..39 (see 'zones'); overrides the row from --tz
-  --dst-start ROW, --dst-end ROW   ROW is YYYY (an empty row of that year) or YYYY-MM-DD:H
-                                   (H 0..23, local standard time); overrides the row from --tz
-  --time-format 24|12              default 24
-  --date-style alphabet|number     default alphabet
-  --date-order MM-DD-YY|YY-MM-DD|DD-MM-YY   default MM-DD-YY
-  --dry-run                        print the three frames in sending order as hex; open no port
-meridial-cli reset-id XX [--port COMn|PATH]   XX: the new Sign ID, two hex digits 01..FF
-meridial-cli zones                 the 40 zones: row, offset code, bias, item text
-meridial-cli ports                 COM1..COM8 with the device each maps to and whether it exists,
-                                   then the other serial devices found
-meridial-cli --help | --version
+const QString kProgram = QStringLiteral("meridial-cli");
+
+const char* const kOverview = R"(Usage: meridial-cli COMMAND [options]
+Programs an LED clock-and-message sign on a serial line.
+
+Commands:
+  transfer      date and time, time zone, message; reads the acknowledgement
+  reset-id XX   gives the sign on the line the new Sign ID XX (hex 01..FF)
+  zones         the 40 time zones: row, offset code, bias, item text
+  ports         COM1..COM8 with their devices, then the other serial devices found
+  help [COMMAND]  this overview, or the options of one command
+
+Every command takes -h/--help and --version. Options take their value as
+'--opt value' or '--opt=value'.
 
 Exit codes: 0 acknowledged (or done), 1 not acknowledged, 2 bad option or value,
 3 the port could not be opened, 4 a frame could not be built, the message cannot be encoded
@@ -66,10 +53,70 @@ void Print(FILE* stream, const QString& text) {
     std::fputc('\n', stream);
 }
 
-int Usage(const QString& message) {
-    Print(stderr, QStringLiteral("meridial-cli: %1").arg(message));
-    Print(stderr, QStringLiteral("Try 'meridial-cli --help'."));
+// Every complaint leaves through here, so each carries the program's name.
+void Complain(const QString& text) { Print(stderr, kProgram + QStringLiteral(": ") + text); }
+
+int Usage(const QString& message, const QString& command = {}) {
+    Complain(message);
+    Print(stderr, QStringLiteral("Try '%1 help%2'.")
+                      .arg(kProgram, command.isEmpty() ? QString() : QLatin1Char(' ') + command));
     return kUsage;
+}
+
+int Version() {
+    std::printf("meridial-cli %s\n", MERIDIAL_VERSION);
+    return kOk;
+}
+
+const CommandInfo& ResetIdCommand() {
+    static const CommandInfo kInfo{
+        QStringLiteral("reset-id"),
+        QStringLiteral("XX"),
+        QStringLiteral("Gives the sign on the line the new Sign ID XX, two hex digits 01..FF.\n"
+                       "Every sign on the line takes it; no reply is read."),
+        {PortOption(), VerboseOption(), QuietOption()},
+        {}};
+    return kInfo;
+}
+
+OptionInfo JsonOption() {
+    return {
+        {QStringLiteral("json")}, {}, QStringLiteral("one JSON object (schema: meridial-cli(1))")};
+}
+
+const CommandInfo& ZonesCommand() {
+    static const CommandInfo kInfo{
+        QStringLiteral("zones"),
+        {},
+        QStringLiteral("Lists the 40 time zones: row, offset code, bias in minutes, item text."),
+        {JsonOption()},
+        {}};
+    return kInfo;
+}
+
+const CommandInfo& PortsCommand() {
+    static const CommandInfo kInfo{
+        QStringLiteral("ports"),
+        {},
+        QStringLiteral(
+            "Lists COM1..COM8 with the device each maps to, then the other serial devices\n"
+            "found: stable by-id name, description, manufacturer, serial number, USB\n"
+            "VID:PID, whether another program holds it and whether you may open it."),
+        {JsonOption()},
+        {}};
+    return kInfo;
+}
+
+const CommandInfo* FindCommand(const QString& name) {
+    for (const CommandInfo* info :
+         {&TransferCommand(), &ResetIdCommand(), &ZonesCommand(), &PortsCommand()})
+        if (info->name == name) return info;
+    return nullptr;
+}
+
+int Help(const CommandInfo& info) {
+    std::fputs(HelpText(kProgram, info).toLocal8Bit().constData(), stdout);
+    return kOk;
 }
 
 // The port the sequence opens and how it reaches its target: a COM number through the settings
@@ -95,53 +142,91 @@ PortPlan PlanPort(const std::optional<PortChoice>& choice, const PortSettings& s
 
 QString TargetName(const PortLink& link) { return QString::fromStdString(link.Target().address); }
 
-int ReportOpenFailure(OpenFailure failure, const std::string& detail) {
-    Print(stderr, QStringLiteral("Open Com Error: %1").arg(QString::fromStdString(detail)));
-    if (failure == OpenFailure::NoPermission)
-        Print(stderr, QStringLiteral("Hint: serial devices belong to the group 'dialout'; add "
-                                     "yourself with 'sudo usermod -aG dialout $USER' and log in "
-                                     "again."));
-    if (failure == OpenFailure::Busy)
-        Print(stderr, QStringLiteral("Hint: another program holds the port; close it and retry."));
+int ReportOpenFailure(const OpenError& error) {
+    Complain(QStringLiteral("Open Com Error: %1").arg(QString::fromStdString(error.detail)));
+    if (error.failure == OpenFailure::NoPermission && !error.group.empty())
+        Complain(QStringLiteral("the device belongs to the group '%1'; add yourself with "
+                                "'sudo usermod -aG %1 $USER' and log in again")
+                     .arg(QString::fromStdString(error.group)));
+    if (error.failure == OpenFailure::NoPermission && error.group.empty())
+        Complain(
+            QStringLiteral("no group may open the device; a udev rule can give it to the "
+                           "group 'dialout' (see the README)"));
+    if (error.failure == OpenFailure::Busy && error.holderPid == 0)
+        Complain(QStringLiteral("another program holds the port; close it and retry"));
+    if (error.failure == OpenFailure::Busy && error.holderPid != 0)
+        Complain(QStringLiteral("close %1 (process %2) and retry")
+                     .arg(error.holderProgram.empty() ? QStringLiteral("the program")
+                                                      : QString::fromStdString(error.holderProgram))
+                     .arg(error.holderPid));
     return kOpenFailed;
 }
 
 int NoMessage() {
-    Print(stderr, QStringLiteral("No message to transfer!"));
+    Complain(QStringLiteral("No message to transfer!"));
     return kUsage;
+}
+
+// The link a command sends through: with --verbose, every byte is also written to standard
+// error as it goes.
+struct CommandLink {
+    CommandLink(const PortPlan& plan, bool verbose)
+        : port(plan.resolver, WaitMode::Blocking),
+          tracing(port,
+                  [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); }),
+          link(verbose ? static_cast<SignLink&>(tracing) : port) {}
+    PortLink port;
+    TracingSignLink tracing;
+    SignLink& link;
+};
+
+// Progress redraws one line with carriage returns: only for a person at a terminal that
+// understands them.
+bool ProgressWanted() {
+    if (::isatty(STDERR_FILENO) != 1) return false;
+    const char* term = std::getenv("TERM");
+    return term && *term && QByteArray(term) != "dumb";
 }
 
 int Transfer(const QStringList& args) {
     auto parsed = ParseTransferOptions(args);
-    if (!parsed) return Usage(parsed.error());
+    if (!parsed) return Usage(parsed.error(), QStringLiteral("transfer"));
     TransferOptions& options = parsed.value();
+    if (options.help) return Help(TransferCommand());
+    if (options.version) return Version();
+    // `echo Hi | meridial-cli transfer`: the message arrives on standard input.
+    if (!options.messageGiven && ::isatty(STDIN_FILENO) != 1) {
+        auto text = ReadMessageFile(QStringLiteral("-"));
+        if (!text) return Usage(text.error(), QStringLiteral("transfer"));
+        options.message = *text;
+    }
     if (options.message.isEmpty()) return NoMessage();
     if (!options.zoneFailure.isEmpty()) {
-        Print(stderr, options.zoneFailure);
+        Complain(options.zoneFailure);
         return kBuildFailed;
     }
-    for (const QString& warning : options.warnings) Print(stderr, warning);
+    if (!options.quiet)
+        for (const QString& warning : options.warnings) Complain(warning);
 
     const PortSettings settings(PortSettings::DefaultPath());
     const EncodedText text = EncodeForSign(options.message, ResolveCodePage(settings.CodePage()));
     if (!text) {
-        Print(stderr, QString::fromStdString(text.error()));
+        Complain(QString::fromStdString(text.error()));
         return kBuildFailed;
     }
     TransferRequest& request = options.request;
     request.messageBytes = *text;
-    if (static_cast<int>(request.messageBytes.size()) > kMaxMessageLength)
-        Print(stderr,
-              QStringLiteral("Note: the message is %1 characters; the editor stops typing at %2.")
-                  .arg(request.messageBytes.size())
-                  .arg(kMaxMessageLength));
+    if (static_cast<int>(request.messageBytes.size()) > kMaxMessageLength && !options.quiet)
+        Complain(QStringLiteral("note: the message is %1 characters; the editor stops typing at %2")
+                     .arg(request.messageBytes.size())
+                     .arg(kMaxMessageLength));
 
     // Every frame is built before the port opens, so a bad value sends nothing at all.
     QStringList frames;
     for (const TransferStep step : kTransferSteps) {
         const FrameResult frame = BuildTransferFrame(request, step);
         if (!frame) {
-            Print(stderr, QString::fromStdString(frame.error()));
+            Complain(QString::fromStdString(frame.error()));
             return kBuildFailed;
         }
         frames << QString::fromStdString(HexBytes(*frame));
@@ -152,99 +237,106 @@ int Transfer(const QStringList& args) {
     }
 
     const PortPlan plan = PlanPort(options.port, settings);
-    PortLink link(plan.resolver, WaitMode::Blocking);
-    const bool showProgress = ::isatty(STDERR_FILENO) == 1;
+    CommandLink link(plan, options.verbose);
+    // The trace and the progress line would write over each other.
+    const bool showProgress = !options.quiet && !options.verbose && ProgressWanted();
     auto progress = [&](int position, int maximum) {
         if (!showProgress) return;
         std::fprintf(stderr, "\rSending message %d/%d", position, maximum);
         if (position == 0 && maximum > 0) std::fputs("\r\033[K", stderr);
         std::fflush(stderr);
     };
-    const TransferOutcome outcome = RunTransfer(link, plan.portNumber, request, progress);
+    const TransferOutcome outcome = RunTransfer(link.link, plan.portNumber, request, progress);
     switch (outcome.status) {
         case TransferStatus::Ok:
-            Print(stdout, QStringLiteral("Transmission OK."));
+            if (!options.quiet) Print(stdout, QStringLiteral("Transmission OK."));
             return kOk;
         case TransferStatus::OpenFailed:
-            return ReportOpenFailure(outcome.openFailure, outcome.message);
+            return ReportOpenFailure(outcome.openError);
         case TransferStatus::EmptyMessage:
             return NoMessage();
         case TransferStatus::BuildFailed:
-            Print(stderr, QString::fromStdString(outcome.message));
+            Complain(QString::fromStdString(outcome.message));
             return kBuildFailed;
         case TransferStatus::NotAcknowledged:
             break;
     }
-    Print(stderr, QStringLiteral("Transmission Error."));
-    if (!outcome.lineError.empty())
-        Print(stderr, QStringLiteral("The serial line failed: %1 (%2)")
-                          .arg(QString::fromStdString(outcome.lineError), TargetName(link)));
-    else
-        Print(stderr, QStringLiteral("The sign did not answer \"ACK\"."));
+    Complain(QStringLiteral("Transmission Error."));
+    QString reason = QString::fromStdString(FailureReason(outcome));
+    if (!outcome.lineError.empty()) reason += QStringLiteral(" (%1)").arg(TargetName(link.port));
+    Complain(reason);
     return kNotAcknowledged;
 }
 
 int ResetId(const QStringList& args) {
-    std::optional<int> newId;
+    const QString name = QStringLiteral("reset-id");
+    auto parsed = ParseCommand(ResetIdCommand(), args);
+    if (!parsed) return Usage(parsed.error(), name);
+    if (parsed->help) return Help(ResetIdCommand());
+    if (parsed->version) return Version();
     std::optional<PortChoice> port;
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        if (args[i] == QStringLiteral("--port")) {
-            if (i + 1 >= args.size()) return Usage(QStringLiteral("--port needs a value"));
-            auto parsed = ParsePort(args[++i]);
-            if (!parsed) return Usage(parsed.error());
-            port = *parsed;
-        } else if (!newId) {
-            newId = ParseResetId(args[i].toStdString());
-            if (!newId)
-                return Usage(
-                    QStringLiteral("reset-id: '%1' is not two hex digits 01..FF").arg(args[i]));
-        } else {
-            return Usage(QStringLiteral("reset-id: unexpected '%1'").arg(args[i]));
+    bool verbose = false;
+    bool quiet = false;
+    for (const auto& [option, value] : parsed->options) {
+        if (option == QStringLiteral("port")) {
+            auto choice = ParsePort(value);
+            if (!choice) return Usage(choice.error(), name);
+            port = *choice;
         }
+        verbose = verbose || option == QStringLiteral("verbose");
+        quiet = quiet || option == QStringLiteral("quiet");
     }
-    if (!newId) return Usage(QStringLiteral("reset-id needs the new Sign ID, 01..FF"));
+    if (verbose && quiet)
+        return Usage(QStringLiteral("--verbose and --quiet exclude each other"), name);
+    const QStringList& positional = parsed->positional;
+    if (positional.isEmpty())
+        return Usage(QStringLiteral("reset-id needs the new Sign ID, 01..FF"), name);
+    if (positional.size() > 1)
+        return Usage(QStringLiteral("reset-id: unexpected '%1'").arg(positional[1]), name);
+    const auto newId = ParseResetId(positional.first().toStdString());
+    if (!newId)
+        return Usage(
+            QStringLiteral("reset-id: '%1' is not two hex digits 01..FF").arg(positional.first()),
+            name);
+
     const PortSettings settings(PortSettings::DefaultPath());
     const PortPlan plan = PlanPort(port, settings);
-    PortLink link(plan.resolver, WaitMode::Blocking);
-    const OpenResult opened = RunResetId(link, plan.portNumber, *newId);
-    if (!opened) return ReportOpenFailure(opened.error().failure, opened.error().detail);
-    Print(stdout, QStringLiteral("Sent %1 to %2")
-                      .arg(QString::fromStdString(BuildResetFrame(*newId)), TargetName(link)));
+    CommandLink link(plan, verbose);
+    const OpenResult opened = RunResetId(link.link, plan.portNumber, *newId);
+    if (!opened) return ReportOpenFailure(opened.error());
+    if (!quiet)
+        Print(stdout,
+              QStringLiteral("Sent %1 to %2")
+                  .arg(QString::fromStdString(BuildResetFrame(*newId)), TargetName(link.port)));
     return kOk;
 }
 
-int Zones() {
-    const auto& table = ZoneTable();
-    for (int row = 0; row < kZoneCount; ++row) {
-        const Zone& zone = table[row];
-        std::printf("%2d  %.*s  %5d  %.*s\n", row, static_cast<int>(zone.offsetCode.size()),
-                    zone.offsetCode.data(), zone.bias, static_cast<int>(zone.itemText.size()),
-                    zone.itemText.data());
-    }
+// zones and ports: listings with an optional --json.
+template <typename Text, typename Json>
+int Listing(const CommandInfo& info, const QStringList& args, Text text, Json json) {
+    auto parsed = ParseCommand(info, args);
+    if (!parsed) return Usage(parsed.error(), info.name);
+    if (parsed->help) return Help(info);
+    if (parsed->version) return Version();
+    if (!parsed->positional.isEmpty())
+        return Usage(
+            QStringLiteral("%1: unexpected '%2'").arg(info.name, parsed->positional.first()),
+            info.name);
+    const QByteArray out = parsed->Has(QStringLiteral("json"))
+                               ? QJsonDocument(json()).toJson(QJsonDocument::Indented)
+                               : text();
+    std::fwrite(out.constData(), 1, static_cast<std::size_t>(out.size()), stdout);
     return kOk;
 }
 
-int Ports() {
-    const PortSettings settings(PortSettings::DefaultPath());
-    QStringList mapped;
-    for (int n = kFirstPortNumber; n <= kLastPortNumber; ++n) {
-        const QString device = settings.DeviceForPort(n);
-        mapped << QFileInfo(device).canonicalFilePath();
-        Print(stdout, QStringLiteral("COM%1  %2  %3")
-                          .arg(n)
-                          .arg(device)
-                          .arg(QFileInfo::exists(device) ? QStringLiteral("present")
-                                                         : QStringLiteral("missing")));
+int HelpCommand(const QStringList& args) {
+    if (args.isEmpty()) {
+        std::fputs(kOverview, stdout);
+        return kOk;
     }
-    bool header = false;
-    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
-        if (mapped.contains(QFileInfo(info.systemLocation()).canonicalFilePath())) continue;
-        if (!header) Print(stdout, QStringLiteral("Other serial devices:"));
-        header = true;
-        Print(stdout, QStringLiteral("  %1  %2").arg(info.systemLocation(), info.description()));
-    }
-    Print(stdout, QStringLiteral("Settings file: %1").arg(settings.Path()));
-    return kOk;
+    if (const CommandInfo* info = FindCommand(args.first()); info && args.size() == 1)
+        return Help(*info);
+    return Usage(QStringLiteral("help: no command '%1'").arg(args.join(QLatin1Char(' '))));
 }
 
 }  // namespace
@@ -254,17 +346,19 @@ int main(int argc, char* argv[]) {
     QStringList args = app.arguments().mid(1);
     if (args.isEmpty()) return Usage(QStringLiteral("no command given"));
     const QString command = args.takeFirst();
-    if (command == QStringLiteral("--help") || command == QStringLiteral("-h")) {
-        std::fputs(kUsageText, stdout);
-        return kOk;
-    }
-    if (command == QStringLiteral("--version")) {
-        std::printf("meridial-cli %s\n", MERIDIAL_VERSION);
-        return kOk;
-    }
+    if (command == QStringLiteral("--help") || command == QStringLiteral("-h") ||
+        command == QStringLiteral("help"))
+        return HelpCommand(args);
+    if (command == QStringLiteral("--version")) return Version();
     if (command == QStringLiteral("transfer")) return Transfer(args);
     if (command == QStringLiteral("reset-id")) return ResetId(args);
-    if (command == QStringLiteral("zones") && args.isEmpty()) return Zones();
-    if (command == QStringLiteral("ports") && args.isEmpty()) return Ports();
+    if (command == QStringLiteral("zones"))
+        return Listing(ZonesCommand(), args, ZonesText, ZonesJson);
+    if (command == QStringLiteral("ports")) {
+        const PortSettings settings(PortSettings::DefaultPath());
+        return Listing(
+            PortsCommand(), args, [&] { return PortsText(settings); },
+            [&] { return PortsJson(settings); });
+    }
     return Usage(QStringLiteral("unknown command '%1'").arg(command));
 }

@@ -22,4 +22,17 @@ std::optional<OpenError> CheckDevice(const QString& device);
 // holds it.
 bool LockOpenDevice(qintptr handle);
 
+// The program that holds the device, as its lock file (LCK..name) names it.
+struct PortHolder {
+    int pid = 0;
+    QString program;  // empty when the process has gone or cannot be seen
+};
+std::optional<PortHolder> LockHolder(const QString& device);
+
+// The group that owns the device node; empty where devices have no owning group.
+QString DeviceGroup(const QString& device);
+
+// Whether this user may open the device for reading and writing.
+bool MayOpen(const QString& device);
+
 }  // namespace meridial

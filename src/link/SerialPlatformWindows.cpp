@@ -15,4 +15,9 @@ std::optional<OpenError> CheckDevice(const QString&) { return std::nullopt; }
 // Ports are opened without sharing; there is nothing more to take.
 bool LockOpenDevice(qintptr) { return true; }
 
+// Windows keeps no lock files and no owning groups for COM ports.
+std::optional<PortHolder> LockHolder(const QString&) { return std::nullopt; }
+QString DeviceGroup(const QString&) { return {}; }
+bool MayOpen(const QString&) { return true; }
+
 }  // namespace meridial

@@ -42,7 +42,21 @@ OpenResult SerialSignLink::OpenPort(int, int baudRate) {
         if (error == QSerialPort::DeviceNotFoundError) return fail(OpenFailure::Missing, why);
         // Access was checked above, so a refusal here means another program holds the port
         // (its lock file or exclusive mode).
-        if (error == QSerialPort::PermissionError) return fail(OpenFailure::Busy, why);
+        if (error == QSerialPort::PermissionError) {
+            const auto holder = LockHolder(m_device);
+            if (!holder) return fail(OpenFailure::Busy, why);
+            const QString heldBy =
+                holder->program.isEmpty()
+                    ? QStringLiteral("held by process %1 (its lock file says so)").arg(holder->pid)
+                    : QStringLiteral("held by %1 (process %2)")
+                          .arg(holder->program)
+                          .arg(holder->pid);
+            OpenError busy{OpenFailure::Busy,
+                           QStringLiteral("%1: %2").arg(m_device, heldBy).toStdString()};
+            busy.holderPid = holder->pid;
+            busy.holderProgram = holder->program.toStdString();
+            return OpenResult::Fail(busy);
+        }
         return fail(OpenFailure::Other, why);
     }
     // Other serial programs keep off a device by its flock; so does this one, for the whole

@@ -1,8 +1,8 @@
 #include "link/SignFrame.h"
 
 #include <algorithm>
-#include <array>
 
+#include "link/AckReply.h"
 #include "link/SignLink.h"
 
 namespace meridial {
@@ -52,14 +52,7 @@ bool SendFramePaced(SignLink& link, std::string_view frame, int byteIntervalMs,
     return true;
 }
 
-bool WaitForAck(SignLink& link) {
-    // Positions 4 and 5 stay zero: a missing byte reads as 0, and a fourth byte spoils the match.
-    std::array<std::uint8_t, 6> reply{};
-    for (int i = 0; i < 3; ++i) link.ReadByte(reply[i]);
-    // A negative reply is four bytes long; take it whole so it is not mistaken for anything else.
-    if (reply[0] == 'N') link.ReadByte(reply[3]);
-    return reply[0] == 'A' && reply[1] == 'C' && reply[2] == 'K' && reply[3] == 0;
-}
+bool WaitForAck(SignLink& link) { return ReadAckReply(link).Acknowledged(); }
 
 std::string HexBytes(std::string_view bytes) {
     std::string out;

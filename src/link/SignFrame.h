@@ -42,6 +42,7 @@ bool SendFramePaced(SignLink& link, std::string_view frame, int byteIntervalMs =
                     const ByteProgress& beforeByte = {});
 
 // Reads the sign's reply: three bytes, a fourth when the first is 'N'. True only for "ACK".
+// ReadAckReply (link/AckReply.h) reads the same way and says what came back instead.
 bool WaitForAck(SignLink& link);
 
 // Upper-case hex bytes separated by single spaces.

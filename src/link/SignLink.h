@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "link/Result.h"
 
@@ -16,8 +17,16 @@ enum class OpenFailure { None, Missing, Busy, NoPermission, Other };
 inline constexpr int kReadTimeoutMs = 1100;
 
 struct OpenError {
+    OpenError() = default;
+    OpenError(OpenFailure why, std::string text) : failure(why), detail(std::move(text)) {}
+
     OpenFailure failure = OpenFailure::Other;
     std::string detail;  // the device and the system's reason, for logs and the CLI
+    // Busy: the program holding the port, when its lock file names it (0 / empty otherwise).
+    int holderPid = 0;
+    std::string holderProgram;
+    // NoPermission: the group that owns the device, whose members may open it.
+    std::string group;
 };
 
 using OpenResult = Result<Nothing, OpenError>;

@@ -23,6 +23,7 @@ TransferOutcome RunTransfer(SignLink& link, int portNumber, const RequestReader&
     if (!opened) {
         TransferOutcome outcome = Outcome(TransferStatus::OpenFailed, opened.error().detail);
         outcome.openFailure = opened.error().failure;
+        outcome.openError = opened.error();
         return outcome;
     }
 
@@ -48,15 +49,33 @@ TransferOutcome RunTransfer(SignLink& link, int portNumber, const RequestReader&
 
     // A line that refused a byte has failed: the sequence ends there, without waiting for an
     // answer that cannot come.
-    TransferOutcome outcome = Outcome(lineTookEveryByte && WaitForAck(link)
-                                          ? TransferStatus::Ok
-                                          : TransferStatus::NotAcknowledged);
+    AckReply reply = lineTookEveryByte ? ReadAckReply(link) : AckReply{};
+    TransferOutcome outcome =
+        Outcome(lineTookEveryByte && reply.Acknowledged() ? TransferStatus::Ok
+                                                          : TransferStatus::NotAcknowledged);
+    outcome.reply = std::move(reply);
     outcome.lineError = link.LineError();
     if (!lineTookEveryByte && outcome.lineError.empty())
         outcome.lineError = "the line did not take a byte";
     link.ClosePort();
     report(0, length);
     return outcome;
+}
+
+std::string FailureReason(const TransferOutcome& outcome) {
+    switch (outcome.status) {
+        case TransferStatus::Ok:
+        case TransferStatus::EmptyMessage:
+            return {};
+        case TransferStatus::OpenFailed:
+        case TransferStatus::BuildFailed:
+            return outcome.message;
+        case TransferStatus::NotAcknowledged:
+            break;
+    }
+    // A line that failed explains the reply better than the reply itself, which is then empty.
+    if (!outcome.lineError.empty()) return "the serial line failed: " + outcome.lineError;
+    return DescribeReply(outcome.reply);
 }
 
 TransferOutcome RunTransfer(SignLink& link, int portNumber, const TransferRequest& request,

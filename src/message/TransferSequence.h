@@ -3,6 +3,7 @@
 #include <functional>
 #include <string>
 
+#include "link/AckReply.h"
 #include "link/SignLink.h"
 #include "message/TransferRequest.h"
 
@@ -22,8 +23,14 @@ struct TransferOutcome {
     TransferStatus status = TransferStatus::NotAcknowledged;
     std::string message;  // build failure text, or why the port did not open
     OpenFailure openFailure = OpenFailure::None;
+    OpenError openError;    // all the link knows of a failed open: the holder, the device's group
     std::string lineError;  // set when the line failed during the sequence
+    AckReply reply;         // what the sign sent back, when the frames went out
 };
+
+// One line saying why the transfer failed (empty when it did not): why the port did not open,
+// why a frame could not be built, or what the sign answered instead of "ACK".
+std::string FailureReason(const TransferOutcome& outcome);
 
 // Reads the request at each step, so a window's controls are read when the step runs.
 using RequestReader = std::function<TransferRequest()>;

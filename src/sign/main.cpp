@@ -3,6 +3,7 @@
 // every frame with its timing as JSON lines.
 
 #include <fcntl.h>
+#include <getopt.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -44,7 +45,9 @@ A virtual sign. Without --device it opens a pseudo-terminal and prints its path 
                      nak, silent, garbage, partial, split
   --reply-delay MS   wait this long before answering (default 0)
   --id N             answer only transfers addressed to Sign ID N (default: any)
-  --help
+  -h, --help         this help
+  --version          the program's version
+Options take their value as '--opt value' or '--opt=value'.
 )";
 
 struct Options {
@@ -68,38 +71,62 @@ std::optional<int> Number(const char* text, int low, int high) {
 }
 
 Options Parse(int argc, char** argv) {
+    enum : int { kLink = 256, kDevice, kLog, kReply, kReplyDelay, kId, kVersion };
+    static const option kLongOptions[] = {
+        {"link", required_argument, nullptr, kLink},
+        {"device", required_argument, nullptr, kDevice},
+        {"log", required_argument, nullptr, kLog},
+        {"reply", required_argument, nullptr, kReply},
+        {"reply-delay", required_argument, nullptr, kReplyDelay},
+        {"id", required_argument, nullptr, kId},
+        {"help", no_argument, nullptr, 'h'},
+        {"version", no_argument, nullptr, kVersion},
+        {nullptr, 0, nullptr, 0},
+    };
+    // getopt_long's own messages would lack the usage hint; say it ourselves.
+    opterr = 0;
     Options o;
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        auto value = [&]() -> const char* {
-            if (i + 1 >= argc) Die(a + " needs a value");
-            return argv[++i];
-        };
-        if (a == "--help") {
-            std::fputs(kUsage, stdout);
-            std::exit(0);
-        } else if (a == "--link") {
-            o.link = value();
-        } else if (a == "--device") {
-            o.device = value();
-        } else if (a == "--log") {
-            o.log = value();
-        } else if (a == "--reply") {
-            const std::string m = value();
-            const auto mode = ParseReplyMode(m);
-            if (!mode) Die("--reply: unknown mode '" + m + "'");
-            o.session.reply = *mode;
-        } else if (a == "--reply-delay") {
-            const auto ms = Number(value(), 0, 60000);
-            if (!ms) Die("--reply-delay: give milliseconds 0..60000");
-            o.session.replyDelayMs = *ms;
-        } else if (a == "--id") {
-            o.session.onlyId = Number(value(), 0, 99);
-            if (!o.session.onlyId) Die("--id: give a Sign ID 0..99");
-        } else {
-            Die("unknown option '" + a + "' (see --help)");
+    int c = 0;
+    while ((c = ::getopt_long(argc, argv, ":h", kLongOptions, nullptr)) != -1) {
+        switch (c) {
+            case 'h':
+                std::fputs(kUsage, stdout);
+                std::exit(0);
+            case kVersion:
+                std::printf("meridial-sign %s\n", MERIDIAL_VERSION);
+                std::exit(0);
+            case kLink:
+                o.link = optarg;
+                break;
+            case kDevice:
+                o.device = optarg;
+                break;
+            case kLog:
+                o.log = optarg;
+                break;
+            case kReply: {
+                const auto mode = ParseReplyMode(optarg);
+                if (!mode) Die(std::string("--reply: unknown mode '") + optarg + "'");
+                o.session.reply = *mode;
+                break;
+            }
+            case kReplyDelay: {
+                const auto ms = Number(optarg, 0, 60000);
+                if (!ms) Die("--reply-delay: give milliseconds 0..60000");
+                o.session.replyDelayMs = *ms;
+                break;
+            }
+            case kId:
+                o.session.onlyId = Number(optarg, 0, 99);
+                if (!o.session.onlyId) Die("--id: give a Sign ID 0..99");
+                break;
+            case ':':
+                Die(std::string(argv[optind - 1]) + " needs a value");
+            default:
+                Die(std::string("unknown option '") + argv[optind - 1] + "' (see --help)");
         }
     }
+    if (optind < argc) Die(std::string("unexpected '") + argv[optind] + "' (see --help)");
     return o;
 }
 

@@ -23,9 +23,11 @@ public:
     // (a nested modal loop would hold the sequence's pauses open); otherwise it is modal.
     virtual void Tell(QWidget* parent, Icon icon, const QString& text,
                       QMessageBox::StandardButton button) = 0;
-    // The same, with a longer explanation the operator can unfold (which device, and why).
+    // The same with a detailed text behind the box's "Show Details..." button: the box keeps
+    // its short text, the details say why.
     virtual void TellWithDetails(QWidget* parent, Icon icon, const QString& text,
-                                 const QString& /*details*/, QMessageBox::StandardButton button) {
+                                 const QString& details, QMessageBox::StandardButton button) {
+        (void)details;
         Tell(parent, icon, text, button);
     }
 

@@ -246,6 +246,9 @@ TEST_F(MainWindow, UnansweredTransferShowsTheErrorAndTheStatus) {
     EXPECT_EQ(Panel("StatusPanel1"), QStringLiteral("Sending Date&Time Error"));
     EXPECT_EQ(boxes.Texts(), QStringList{QStringLiteral("        Transmission Error.       ")});
     EXPECT_EQ(boxes.boxes[0].icon, MessageBoxes::Icon::Error);
+    // The box's details say why, for the engineer on the phone.
+    EXPECT_TRUE(boxes.boxes[0].details.startsWith(QStringLiteral("the sign stayed silent")))
+        << boxes.boxes[0].details.toStdString();
     EXPECT_TRUE(Child<QPushButton>("Button1")->isEnabled());
     // The next press clears the status first.
     link.FailOpenWith(OpenFailure::Busy);
@@ -640,7 +643,9 @@ TEST_F(MainWindow, ErrorBoxesCarryTheirButtonsAndDetails) {
              Transfer();
          },
          QStringLiteral("        Transmission Error.       "), MessageBoxes::Icon::Error,
-         QMessageBox::Yes, QString()},
+         QMessageBox::Yes,
+         QStringLiteral("the sign stayed silent for 3 reads of 1100 ms: check the cable, the "
+                        "port and the Sign ID")},
         {"zone frame not buildable", unbuildableZone,
          QStringLiteral("Invalid argument to date encode"), MessageBoxes::Icon::Error,
          QMessageBox::Ok, QString()},

@@ -1,27 +1,34 @@
 // meridial-cli against meridial-sign over a real pseudo-terminal.
 
+#include <grp.h>
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QProcess>
 #include <QSerialPort>
+#include <QStandardPaths>
 #include <QThread>
 #include <QTimer>
 #include <cctype>
 #include <string>
 #include <tuple>
 
+#include "support/PseudoTerminal.h"
 #include "support/VirtualSign.h"
 
 namespace meridial {
 namespace {
 
 using testing::CliRun;
+using testing::PseudoTerminal;
 using testing::RunCli;
+using testing::RunProgram;
 using testing::VirtualSign;
 
 const QStringList kFixed{
@@ -93,7 +100,8 @@ TEST_F(CliAgainstSign, FramesArriveByteExactAndPaced) {
 struct ReplyCase {
     const char* mode;
     int exitCode;
-    qint64 atLeastMs;  // the read time-outs a missing reply costs
+    qint64 atLeastMs;    // the read time-outs a missing reply costs
+    const char* reason;  // the line that says why, after the program's name
 };
 
 class ReplyModes : public ::testing::TestWithParam<ReplyCase> {};
@@ -107,15 +115,20 @@ TEST_P(ReplyModes, OnlyAckSucceeds) {
     EXPECT_GE(run.elapsedMs, c.atLeastMs);
     if (c.exitCode == 1) {
         EXPECT_TRUE(run.err.contains("Transmission Error.")) << run.err.constData();
+        EXPECT_TRUE(run.err.contains(QByteArray("\nmeridial-cli: ") + c.reason))
+            << run.err.constData();
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Sign, ReplyModes,
-                         ::testing::Values(ReplyCase{"ack", 0, 0}, ReplyCase{"split", 0, 400},
-                                           ReplyCase{"nak", 1, 0}, ReplyCase{"garbage", 1, 0},
-                                           ReplyCase{"partial", 1, 1100},
-                                           ReplyCase{"silent", 1, 3300}),
-                         [](const auto& info) { return std::string(info.param.mode); });
+INSTANTIATE_TEST_SUITE_P(
+    Sign, ReplyModes,
+    ::testing::Values(ReplyCase{"ack", 0, 0, ""}, ReplyCase{"split", 0, 400, ""},
+                      ReplyCase{"nak", 1, 0, "the sign answered NACK (\"NACK\")"},
+                      ReplyCase{"garbage", 1, 0, "the sign answered \"XYZ\", not \"ACK\""},
+                      ReplyCase{"partial", 1, 1100, "the sign sent part of an answer (\"AC\")"},
+                      ReplyCase{"silent", 1, 3300,
+                                "the sign stayed silent for 3 reads of 1100 ms"}),
+    [](const auto& info) { return std::string(info.param.mode); });
 
 TEST_F(CliAgainstSign, SignAnswersOnlyItsOwnId) {
     VirtualSign sign({QStringLiteral("--id"), QStringLiteral("3")});
@@ -131,6 +144,12 @@ TEST_F(CliAgainstSign, PortHeldByAnotherProgramSendsNothing) {
     const CliRun run = RunCli(Transfer(sign.LinkPath()));
     EXPECT_EQ(run.exitCode, 3);
     EXPECT_TRUE(run.err.contains("Open Com Error")) << run.err.constData();
+    // The holder's lock file names it: this test program.
+    const QByteArray heldBy = QStringLiteral("held by %1 (process %2)")
+                                  .arg(QCoreApplication::applicationName().left(15))
+                                  .arg(QCoreApplication::applicationPid())
+                                  .toUtf8();
+    EXPECT_TRUE(run.err.contains(heldBy)) << run.err.constData();
     holder.close();
     QThread::msleep(200);
     EXPECT_TRUE(sign.Frames(0, 0).isEmpty());
@@ -350,6 +369,390 @@ TEST_F(CliAgainstSign, TimeZoneErrorsSendNothing) {
     EXPECT_TRUE(adelaide.err.contains("Warning: Australia/Adelaide")) << adelaide.err.constData();
     QThread::msleep(200);
     EXPECT_TRUE(sign.Frames(0, 0).isEmpty());
+}
+
+// Every option form gives the same frames as its spelled-out twin.
+struct FormCase {
+    const char* name;
+    QStringList args;
+    QStringList twin;
+};
+
+class OptionForms : public ::testing::TestWithParam<FormCase> {};
+
+TEST_P(OptionForms, SameFramesEitherWay) {
+    const FormCase& c = GetParam();
+    const QStringList base{QStringLiteral("transfer"), QStringLiteral("--dry-run"),
+                           QStringLiteral("--date"),   QStringLiteral("2010-03-01"),
+                           QStringLiteral("--time"),   QStringLiteral("05:30:15")};
+    const CliRun run = RunCli(base + c.args);
+    const CliRun twin = RunCli(base + c.twin);
+    EXPECT_EQ(run.exitCode, 0) << run.err.constData();
+    EXPECT_EQ(twin.exitCode, 0) << twin.err.constData();
+    EXPECT_EQ(run.out, twin.out);
+}
+
+QStringList Words(const char* text) { return QString::fromUtf8(text).split(u' '); }
+
+INSTANTIATE_TEST_SUITE_P(
+    Cli, OptionForms,
+    ::testing::Values(
+        FormCase{"IdEquals", Words("--id=3 --message HI"), Words("--id 3 --message HI")},
+        FormCase{"MessageEquals", Words("--message=HI"), Words("--message HI")},
+        FormCase{"NegativeBiasEquals", Words("--bias=-480 --message HI"),
+                 Words("--bias -480 --message HI")},
+        FormCase{"DstRowEquals", Words("--dst-start=2010-03-28:2 --message HI"),
+                 Words("--dst-start 2010-03-28:2 --message HI")},
+        FormCase{"PortEquals", Words("--port=COM2 --message HI"),
+                 Words("--port COM2 --message HI")},
+        FormCase{"LastValueWins", Words("--speed 1 --speed=4 --message HI"),
+                 Words("--speed 4 --message HI")},
+        FormCase{"LastOfDstAndNoDstWins", Words("--dst --no-dst --bias 0 --message HI"),
+                 Words("--no-dst --bias 0 --message HI")},
+        FormCase{"ValueThatLooksLikeAnOption", Words("--message=-v"), Words("--message -v")}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Help and version wherever a user would look for them; exit codes for the rest.
+struct HelpCase {
+    const char* name;
+    const char* program;  // "cli", "sign" or "app"
+    QStringList args;
+    int exitCode;
+    const char* out;  // in standard output
+    const char* err;  // in standard error
+};
+
+QString ProgramPath(const char* program) {
+    if (QByteArray(program) == "sign") return QStringLiteral(MERIDIAL_SIGN_PATH);
+#ifdef MERIDIAL_APP_PATH
+    if (QByteArray(program) == "app") return QStringLiteral(MERIDIAL_APP_PATH);
+#endif
+    return QByteArray(program) == "cli" ? QStringLiteral(MERIDIAL_CLI_PATH) : QString();
+}
+
+class HelpAndVersion : public ::testing::TestWithParam<HelpCase> {};
+
+TEST_P(HelpAndVersion, AnswersAndExits) {
+    const HelpCase& c = GetParam();
+    const QString program = ProgramPath(c.program);
+    if (program.isEmpty()) GTEST_SKIP() << "the desktop program is not built";
+    // No display at all: help must not need one.
+    const CliRun run = RunProgram(program, c.args, {},
+                                  {{QStringLiteral("DISPLAY"), {}},
+                                   {QStringLiteral("WAYLAND_DISPLAY"), {}},
+                                   {QStringLiteral("QT_QPA_PLATFORM"), {}}});
+    EXPECT_EQ(run.exitCode, c.exitCode) << run.err.constData();
+    EXPECT_TRUE(run.out.contains(c.out)) << run.out.constData();
+    EXPECT_TRUE(run.err.contains(c.err)) << run.err.constData();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Programs, HelpAndVersion,
+    ::testing::Values(
+        HelpCase{"CliHelp", "cli", Words("--help"), 0, "help [COMMAND]", ""},
+        HelpCase{"CliShortHelp", "cli", Words("-h"), 0, "Commands:", ""},
+        HelpCase{"CliHelpCommand", "cli", Words("help"), 0, "Commands:", ""},
+        HelpCase{"CliHelpTransfer", "cli", Words("help transfer"), 0, "--message-file FILE", ""},
+        HelpCase{"TransferHelp", "cli", Words("transfer --help"), 0, "--date-order", ""},
+        HelpCase{"TransferShortHelpAfterABadValue", "cli", Words("transfer --id 100 -h"), 0,
+                 "Usage: meridial-cli transfer", ""},
+        HelpCase{"ResetIdHelp", "cli", Words("reset-id --help"), 0, "reset-id [options] XX", ""},
+        HelpCase{"ZonesHelp", "cli", Words("zones -h"), 0, "--json", ""},
+        HelpCase{"PortsHelp", "cli", Words("help ports"), 0, "--json", ""},
+        HelpCase{"CliVersion", "cli", Words("--version"), 0, "meridial-cli ", ""},
+        HelpCase{"TransferVersion", "cli", Words("transfer --version"), 0, "meridial-cli ", ""},
+        HelpCase{"HelpForNoSuchCommand", "cli", Words("help frobnicate"), 2, "",
+                 "meridial-cli: help: no command 'frobnicate'"},
+        HelpCase{"UnknownCommand", "cli", Words("frobnicate"), 2, "",
+                 "meridial-cli: unknown command 'frobnicate'"},
+        HelpCase{"UnknownOption", "cli", Words("transfer --frobnicate"), 2, "",
+                 "meridial-cli: Unknown option 'frobnicate'."},
+        HelpCase{"MissingValue", "cli", Words("transfer --id"), 2, "",
+                 "meridial-cli: Missing value after '--id'."},
+        HelpCase{"ValueOnASwitch", "cli", Words("transfer --dry-run=yes"), 2, "", "meridial-cli: "},
+        HelpCase{"ZonesTakeNoArguments", "cli", Words("zones extra"), 2, "",
+                 "meridial-cli: zones: unexpected 'extra'"},
+        HelpCase{"VerboseAndQuiet", "cli", Words("reset-id 0A -v -q"), 2, "",
+                 "meridial-cli: --verbose and --quiet exclude each other"},
+        HelpCase{"SignHelp", "sign", Words("--help"), 0, "--reply-delay", ""},
+        HelpCase{"SignShortHelp", "sign", Words("-h"), 0, "--reply-delay", ""},
+        HelpCase{"SignVersion", "sign", Words("--version"), 0, "meridial-sign ", ""},
+        HelpCase{"SignUnknownOption", "sign", Words("--frobnicate"), 2, "",
+                 "meridial-sign: unknown option '--frobnicate'"},
+        HelpCase{"SignBadValueEquals", "sign", Words("--reply=loud"), 2, "",
+                 "meridial-sign: --reply: unknown mode 'loud'"},
+        HelpCase{"SignMissingValue", "sign", Words("--id"), 2, "",
+                 "meridial-sign: --id needs a value"},
+        HelpCase{"AppHelpWithoutDisplay", "app", Words("--help"), 0, "meridial-cli(1)", ""},
+        HelpCase{"AppShortHelpWithoutDisplay", "app", Words("-h"), 0, "--version", ""},
+        HelpCase{"AppVersionWithoutDisplay", "app", Words("--version"), 0, "meridial ", ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// `echo Hi | meridial-cli transfer`: standard input is the message unless an option gives one.
+struct StdinCase {
+    const char* name;
+    QByteArray input;
+    QStringList args;
+    int exitCode;
+    const char* messageHex;  // in the message frame, after "<FC>"
+};
+
+class MessageFromStandardInput : public ::testing::TestWithParam<StdinCase> {};
+
+TEST_P(MessageFromStandardInput, TakesThePipeWhenNoOptionGivesAMessage) {
+    const StdinCase& c = GetParam();
+    const CliRun run = RunCli(
+        QStringList{QStringLiteral("transfer"), QStringLiteral("--dry-run")} + c.args, c.input);
+    EXPECT_EQ(run.exitCode, c.exitCode) << run.err.constData();
+    if (c.exitCode != 0) {
+        EXPECT_TRUE(run.err.contains("meridial-cli: No message to transfer!"))
+            << run.err.constData();
+        return;
+    }
+    const QList<QByteArray> frames = run.out.trimmed().split('\n');
+    ASSERT_EQ(frames.size(), 3);
+    EXPECT_TRUE(frames[2].contains(QByteArray("3C 46 43 3E ") + c.messageHex))
+        << frames[2].constData();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cli, MessageFromStandardInput,
+    ::testing::Values(StdinCase{"PipedLine", "Hi\n", {}, 0, "48 69 "},
+                      StdinCase{"PipedWithoutLineBreak", "Hi", {}, 0, "48 69 "},
+                      StdinCase{"BlanksKept", " Hi \n", {}, 0, "20 48 69 20 "},
+                      StdinCase{"MessageOptionWins", "Hi\n", Words("--message Yo"), 0, "59 6F "},
+                      StdinCase{
+                          "EmptyOptionStillWins", "Hi\n", {QStringLiteral("--message"), {}}, 2, ""},
+                      StdinCase{"EmptyPipe", "", {}, 2, ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// What each program prints on a good run, and the byte trace.
+struct OutputCase {
+    const char* name;
+    QStringList args;  // after the port
+    QByteArray out;    // how standard output starts; empty: nothing at all
+    QStringList errHas;
+    bool errEmpty;
+};
+
+class OutputLevels : public ::testing::TestWithParam<OutputCase> {};
+
+TEST_P(OutputLevels, PrintAsAsked) {
+    const OutputCase& c = GetParam();
+    VirtualSign sign;
+    ASSERT_TRUE(sign.ok());
+    QStringList args = c.args;
+    const bool reset = args.first() == QStringLiteral("reset-id");
+    args = reset ? args << QStringLiteral("--port") << sign.LinkPath()
+                 : Transfer(sign.LinkPath()) + args.mid(1);
+    const CliRun run = RunCli(args);
+    EXPECT_EQ(run.exitCode, 0) << run.err.constData();
+    if (c.out.isEmpty()) {
+        EXPECT_TRUE(run.out.isEmpty()) << run.out.constData();
+    } else {
+        EXPECT_TRUE(run.out.startsWith(c.out)) << run.out.constData();
+    }
+    if (c.errEmpty) {
+        EXPECT_TRUE(run.err.isEmpty()) << run.err.constData();
+    }
+    for (const QString& part : c.errHas)
+        EXPECT_TRUE(run.err.contains(part.toUtf8())) << part.toStdString() << "\n"
+                                                     << run.err.constData();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cli, OutputLevels,
+    ::testing::Values(
+        OutputCase{"TransferDefault", Words("transfer"), "Transmission OK.\n", {}, true},
+        OutputCase{"TransferQuiet", Words("transfer --quiet"), "", {}, true},
+        OutputCase{"TransferShortQuiet", Words("transfer -q"), "", {}, true},
+        OutputCase{"TransferVerbose",
+                   Words("transfer --verbose"),
+                   "Transmission OK.\n",
+                   {QStringLiteral("] open at 9600 baud\n"), QStringLiteral("] > 3C \"<\"\n"),
+                    QStringLiteral("] < 41 \"A\"\n"), QStringLiteral("] < 4B \"K\"\n"),
+                    QStringLiteral("] closed\n")},
+                   false},
+        OutputCase{"ResetIdQuiet", Words("reset-id 0A -q"), "", {}, true},
+        OutputCase{"ResetIdVerbose",
+                   Words("reset-id 0A -v"),
+                   "Sent <ID><0A><E> to ",
+                   {QStringLiteral("] > 30 \"0\"\n"), QStringLiteral("] > 41 \"A\"\n")},
+                   false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(OutputLevelsQuiet, FailuresStillSpeak) {
+    VirtualSign sign({QStringLiteral("--reply"), QStringLiteral("nak")});
+    ASSERT_TRUE(sign.ok());
+    const CliRun run = RunCli(Transfer(sign.LinkPath()) << QStringLiteral("-q"));
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.out.isEmpty());
+    EXPECT_TRUE(run.err.contains("meridial-cli: the sign answered NACK")) << run.err.constData();
+}
+
+// The progress line is drawn with carriage returns: only on a terminal that understands them.
+struct ProgressCase {
+    const char* name;
+    bool terminal;
+    const char* term;  // empty: unset
+    bool progress;
+};
+
+class ProgressLine : public ::testing::TestWithParam<ProgressCase> {};
+
+TEST_P(ProgressLine, OnlyOnACapableTerminal) {
+    const ProgressCase& c = GetParam();
+    VirtualSign sign;
+    ASSERT_TRUE(sign.ok());
+    PseudoTerminal terminal;
+    ASSERT_TRUE(terminal.ok());
+    QProcess cli;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("MERIDIAL_SETTINGS"), QStringLiteral("/nonexistent/meridial.INI"));
+    if (*c.term)
+        env.insert(QStringLiteral("TERM"), QString::fromLatin1(c.term));
+    else
+        env.remove(QStringLiteral("TERM"));
+    cli.setProcessEnvironment(env);
+    if (c.terminal) cli.setStandardErrorFile(terminal.Path());
+    cli.start(QStringLiteral(MERIDIAL_CLI_PATH), Transfer(sign.LinkPath()));
+    ASSERT_TRUE(cli.waitForFinished(20000));
+    EXPECT_EQ(cli.exitCode(), 0);
+    const QByteArray err = c.terminal ? terminal.Read(1 << 16, 300) : cli.readAllStandardError();
+    EXPECT_EQ(err.contains("\rSending message"), c.progress) << err.constData();
+    EXPECT_EQ(err.contains("\033[K"), c.progress);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cli, ProgressLine,
+                         ::testing::Values(ProgressCase{"Xterm", true, "xterm", true},
+                                           ProgressCase{"Dumb", true, "dumb", false},
+                                           ProgressCase{"NoTerm", true, "", false},
+                                           ProgressCase{"Pipe", false, "xterm", false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// The JSON of zones and ports: every key of the documented schema, with its type.
+struct SchemaCase {
+    const char* key;
+    QJsonValue::Type type;  // for a present, free port
+};
+
+QJsonObject JsonOf(const CliRun& run) {
+    EXPECT_EQ(run.exitCode, 0) << run.err.constData();
+    QJsonParseError error{};
+    const QJsonDocument doc = QJsonDocument::fromJson(run.out, &error);
+    EXPECT_EQ(error.error, QJsonParseError::NoError) << run.out.constData();
+    return doc.object();
+}
+
+class PortsJson : public CliAgainstSign, public ::testing::WithParamInterface<SchemaCase> {};
+
+TEST_P(PortsJson, KeyHasItsType) {
+    const SchemaCase& c = GetParam();
+    VirtualSign sign;
+    RequireSign(sign);
+    const QString ini =
+        WriteSettings(QStringLiteral("[Ports]\nCOM2=%1\n").arg(sign.LinkPath()).toUtf8());
+    const QJsonObject json = JsonOf(RunCli({QStringLiteral("ports"), QStringLiteral("--json")}, {},
+                                           {{QStringLiteral("MERIDIAL_SETTINGS"), ini}}));
+    EXPECT_EQ(json[QStringLiteral("settingsFile")].toString(), ini);
+    EXPECT_TRUE(json[QStringLiteral("otherDevices")].isArray());
+    const QJsonArray ports = json[QStringLiteral("ports")].toArray();
+    ASSERT_EQ(ports.size(), 8);
+    const QJsonObject com2 = ports[1].toObject();
+    EXPECT_EQ(com2[QStringLiteral("com")].toString(), QStringLiteral("COM2"));
+    EXPECT_EQ(com2[QStringLiteral("path")].toString(), sign.Device());
+    ASSERT_TRUE(com2.contains(QLatin1String(c.key))) << c.key;
+    EXPECT_EQ(com2[QLatin1String(c.key)].type(), c.type) << c.key;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cli, PortsJson,
+    ::testing::Values(
+        SchemaCase{"com", QJsonValue::String}, SchemaCase{"device", QJsonValue::String},
+        SchemaCase{"path", QJsonValue::String}, SchemaCase{"exists", QJsonValue::Bool},
+        SchemaCase{"byId", QJsonValue::Null}, SchemaCase{"description", QJsonValue::String},
+        SchemaCase{"manufacturer", QJsonValue::String},
+        SchemaCase{"serialNumber", QJsonValue::String}, SchemaCase{"vidPid", QJsonValue::Null},
+        SchemaCase{"busy", QJsonValue::Bool}, SchemaCase{"holderPid", QJsonValue::Null},
+        SchemaCase{"holderProgram", QJsonValue::Null}, SchemaCase{"mayOpen", QJsonValue::Bool},
+        SchemaCase{"group", QJsonValue::String}),
+    [](const auto& info) { return std::string(info.param.key); });
+
+TEST_F(CliAgainstSign, PortsNameTheHolderOfABusyPort) {
+    VirtualSign sign;
+    RequireSign(sign);
+    const QString ini =
+        WriteSettings(QStringLiteral("[Ports]\nCOM2=%1\n").arg(sign.LinkPath()).toUtf8());
+    const QMap<QString, QString> env{{QStringLiteral("MERIDIAL_SETTINGS"), ini}};
+    QSerialPort holder(sign.Device());
+    ASSERT_TRUE(holder.open(QIODevice::ReadWrite));
+    const QJsonObject com2 = JsonOf(RunCli({QStringLiteral("ports"), QStringLiteral("--json")}, {},
+                                           env))[QStringLiteral("ports")]
+                                 .toArray()[1]
+                                 .toObject();
+    EXPECT_TRUE(com2[QStringLiteral("busy")].toBool());
+    EXPECT_EQ(com2[QStringLiteral("holderPid")].toInt(), QCoreApplication::applicationPid());
+    const CliRun text = RunCli({QStringLiteral("ports")}, {}, env);
+    EXPECT_TRUE(text.out.contains(
+        QStringLiteral("COM2  %1  present  busy (").arg(sign.LinkPath()).toUtf8()))
+        << text.out.constData();
+}
+
+// A device this user may not open: the hint names what would help. Needs root to hand the
+// device to another group and to run the CLI as an ordinary user.
+struct RefusalCase {
+    const char* name;
+    const char* group;
+    unsigned mode;
+    const char* hint;
+};
+
+class OpenRefused : public ::testing::TestWithParam<RefusalCase> {};
+
+TEST_P(OpenRefused, HintNamesTheGroup) {
+    const RefusalCase& c = GetParam();
+    if (::geteuid() != 0 || QStandardPaths::findExecutable(QStringLiteral("runuser")).isEmpty())
+        GTEST_SKIP() << "needs root and runuser";
+    VirtualSign sign;
+    ASSERT_TRUE(sign.ok());
+    const QByteArray device = QFile::encodeName(sign.Device());
+    const group* g = ::getgrnam(c.group);
+    if (!g) GTEST_SKIP() << "no group " << c.group;
+    ASSERT_EQ(::chown(device.constData(), 0, g->gr_gid), 0);
+    ASSERT_EQ(::chmod(device.constData(), c.mode), 0);
+    const CliRun run =
+        RunProgram(QStringLiteral("runuser"),
+                   QStringList{QStringLiteral("-u"), QStringLiteral("nobody"), QStringLiteral("--"),
+                               QStringLiteral(MERIDIAL_CLI_PATH)} +
+                       Transfer(sign.Device()));
+    EXPECT_EQ(run.exitCode, 3) << run.err.constData();
+    EXPECT_TRUE(run.err.contains(QByteArray("meridial-cli: ") + c.hint)) << run.err.constData();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cli, OpenRefused,
+    ::testing::Values(RefusalCase{"GroupMayOpen", "dialout", 0660,
+                                  "the device belongs to the group 'dialout'; add yourself with "
+                                  "'sudo usermod -aG dialout $USER'"},
+                      RefusalCase{"OtherGroup", "uucp", 0660,
+                                  "the device belongs to the group 'uucp'; add yourself with "
+                                  "'sudo usermod -aG uucp $USER'"},
+                      RefusalCase{"OwnerOnly", "root", 0600, "no group may open the device"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ZonesJson, FortyRowsWithTheDocumentedKeys) {
+    const QJsonObject json = JsonOf(RunCli({QStringLiteral("zones"), QStringLiteral("--json")}));
+    const QJsonArray zones = json[QStringLiteral("zones")].toArray();
+    ASSERT_EQ(zones.size(), 40);
+    for (int row = 0; row < zones.size(); ++row) {
+        const QJsonObject zone = zones[row].toObject();
+        EXPECT_EQ(zone[QStringLiteral("row")].toInt(-1), row);
+        EXPECT_TRUE(zone[QStringLiteral("offsetCode")].isString());
+        EXPECT_TRUE(zone[QStringLiteral("bias")].isDouble());
+        EXPECT_TRUE(zone[QStringLiteral("text")].toString().startsWith(u'(')) << row;
+    }
+    // The text listing carries the same rows.
+    EXPECT_EQ(RunCli({QStringLiteral("zones")}).out.count('\n'), 40);
 }
 
 }  // namespace

@@ -8,8 +8,12 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <unistd.h>
+
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include "link/LinkFactory.h"
@@ -85,22 +89,24 @@ TEST_P(SerialSignLinkTest, PortHeldByAnotherOwnerIsBusy) {
         const char* how;
         std::function<int()> hold;  // returns a descriptor to close, or -1
         const char* reason;
+        bool namesHolder;  // from its lock file or its flock: this very process
     };
     SerialSignLink link = MakeLink();
     const Holder holders[] = {
-        {"another link", [&] { return link.OpenPort(1, kBaudRate).ok() ? -1 : -2; }, "Permission"},
+        {"another link", [&] { return link.OpenPort(1, kBaudRate).ok() ? -1 : -2; },
+         "held by", true},
         {"flock",
          [&] {
              const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY);
              return ::flock(fd, LOCK_EX) == 0 ? fd : -2;
          },
-         "locked by another program (process"},
+         "held by", true},
         {"exclusive mode",
          [&] {
              const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY);
              return ::ioctl(fd, TIOCEXCL) == 0 ? fd : -2;
          },
-         "held exclusively"},
+         "held exclusively", false},
     };
     for (const Holder& holder : holders) {
         SCOPED_TRACE(holder.how);
@@ -110,9 +116,12 @@ TEST_P(SerialSignLinkTest, PortHeldByAnotherOwnerIsBusy) {
         const OpenResult result = other.OpenPort(1, kBaudRate);
         ASSERT_FALSE(result.ok());
         EXPECT_EQ(result.error().failure, OpenFailure::Busy) << result.error().detail;
+        EXPECT_NE(result.error().detail.find(holder.reason), std::string::npos)
+            << result.error().detail;
+        EXPECT_EQ(result.error().holderPid,
+                  holder.namesHolder ? QCoreApplication::applicationPid() : 0)
+            << result.error().detail;
         if (fd >= 0) {
-            EXPECT_NE(result.error().detail.find(holder.reason), std::string::npos)
-                << result.error().detail;
             int exclusive = 0;
             ::ioctl(fd, TIOCGEXCL, &exclusive);
             EXPECT_EQ(exclusive != 0, std::string(holder.how) == "exclusive mode");
@@ -196,6 +205,58 @@ TEST(SerialSignLink, AbortEndsAWaitAtOnce) {
     clock.start();
     link.Delay(2000);
     EXPECT_LT(clock.elapsed(), 1000);
+}
+
+// Lock files as other programs leave them. Which pid each row writes, and whether it is held.
+struct LockCase {
+    const char* name;
+    const char* device;
+    const char* lockName;
+    QByteArray content;  // "%p" is replaced by this process's id
+    bool held;
+};
+
+class LockHolderTest : public ::testing::TestWithParam<LockCase> {};
+
+TEST_P(LockHolderTest, ReadsThePidAndTheProgram) {
+    const LockCase& c = GetParam();
+    const QString path = QStringLiteral("/run/lock/") + QLatin1String(c.lockName);
+    QFile lock(path);
+    if (QFile::exists(path) || !lock.open(QIODevice::WriteOnly))
+        GTEST_SKIP() << "cannot write " << path.toStdString();
+    QByteArray content = c.content;
+    lock.write(content.replace("%p", QByteArray::number(QCoreApplication::applicationPid())));
+    lock.close();
+    const auto holder = LockHolder(QLatin1String(c.device));
+    QFile::remove(path);
+    ASSERT_EQ(holder.has_value(), c.held);
+    if (!c.held) return;
+    EXPECT_EQ(holder->pid, QCoreApplication::applicationPid());
+    EXPECT_EQ(holder->program, QCoreApplication::applicationName().left(15));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Posix, LockHolderTest,
+    ::testing::Values(
+        LockCase{"UucpPaddedAscii", "/dev/ttyMeridialT1", "LCK..ttyMeridialT1", "      %p\n", true},
+        LockCase{"QtLockFile", "/dev/ttyMeridialT2", "LCK..ttyMeridialT2", "%p\nprog\nhost\n",
+                 true},
+        LockCase{"SubdirectoryDevice", "/dev/pts/9917", "LCK..pts_9917", "%p\n", true},
+        LockCase{"DeadHolderIsStale", "/dev/ttyMeridialT3", "LCK..ttyMeridialT3", "999999999\n",
+                 false},
+        LockCase{"NotAPid", "/dev/ttyMeridialT4", "LCK..ttyMeridialT4", "\x01\x02\x03\x04", false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(DeviceGroup, NamesTheOwningGroupOrItsNumber) {
+    EXPECT_EQ(DeviceGroup(QStringLiteral("/dev/null")), QStringLiteral("root"));
+    EXPECT_TRUE(DeviceGroup(QStringLiteral("/nonexistent/tty")).isEmpty());
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("tty"));
+    QFile(file).open(QIODevice::WriteOnly);
+    // A group with no name in the group database shows as its number.
+    if (::chown(QFile::encodeName(file).constData(), static_cast<uid_t>(-1), 54321) != 0)
+        GTEST_SKIP() << "cannot change a file's group here";
+    EXPECT_EQ(DeviceGroup(file), QStringLiteral("54321"));
 }
 
 }  // namespace

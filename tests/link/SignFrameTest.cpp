@@ -3,6 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
+#include "link/AckReply.h"
+#include "link/TracingSignLink.h"
+
 #include "support/FakeSignLink.h"
 
 namespace meridial {
@@ -85,6 +90,92 @@ TEST(WaitForAck, ReplyArrivingLateWithinTheTimeOutCounts) {
     link.ReplyWith("ACK", 900);
     EXPECT_TRUE(WaitForAck(link));
     EXPECT_EQ(link.Now(), 900);
+}
+
+// What came back, told apart: the reason line is what a field engineer reads.
+struct ReplyCase {
+    const char* name;
+    std::string reply;
+    ReplyKind kind;
+    std::string bytes;   // as kept in the diagnosis
+    std::string reason;  // the one-line reason, whole
+};
+
+class AckReplyTest : public ::testing::TestWithParam<ReplyCase> {};
+
+TEST_P(AckReplyTest, TellsWhatCameBack) {
+    const ReplyCase& c = GetParam();
+    FakeSignLink link;
+    ASSERT_TRUE(link.OpenPort(1, kBaudRate).ok());
+    link.ReplyWith(c.reply);
+    const AckReply reply = ReadAckReply(link);
+    EXPECT_EQ(reply.kind, c.kind);
+    EXPECT_EQ(reply.bytes, c.bytes);
+    EXPECT_EQ(reply.Acknowledged(), c.kind == ReplyKind::Ack);
+    EXPECT_EQ(DescribeReply(reply), c.reason);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Replies, AckReplyTest,
+    ::testing::Values(
+        ReplyCase{"Ack", "ACK", ReplyKind::Ack, "ACK", "the sign answered \"ACK\""},
+        ReplyCase{"AckWithMore", "ACKXY", ReplyKind::Ack, "ACK", "the sign answered \"ACK\""},
+        ReplyCase{"Nack", "NACK", ReplyKind::Negative, "NACK",
+                  "the sign answered NACK (\"NACK\"): it heard the transfer but refused a frame"},
+        ReplyCase{"OtherNegative", "NAK!", ReplyKind::Negative, "NAK!",
+                  "the sign answered NACK (\"NAK!\"): it heard the transfer but refused a frame"},
+        ReplyCase{"ControlByteShownEscaped", "AC\x15", ReplyKind::Other, "AC\x15",
+                  "the sign answered \"AC\\x15\", not \"ACK\": another device or a wrong line "
+                  "speed on the port?"},
+        ReplyCase{"ZeroByteIsAByte", Bytes({0, 'C', 'K'}), ReplyKind::Other, Bytes({0, 'C', 'K'}),
+                  "the sign answered \"\\x00CK\", not \"ACK\": another device or a wrong line "
+                  "speed on the port?"},
+        ReplyCase{"LowerCase", "ack", ReplyKind::Other, "ack",
+                  "the sign answered \"ack\", not \"ACK\": another device or a wrong line speed "
+                  "on the port?"},
+        ReplyCase{"Partial", "AC", ReplyKind::Partial, "AC",
+                  "the sign sent part of an answer (\"AC\") and then nothing for 1100 ms"},
+        ReplyCase{"NegativeCutShort", "NAC", ReplyKind::Partial, "NAC",
+                  "the sign sent part of an answer (\"NAC\") and then nothing for 1100 ms"},
+        ReplyCase{"Silence", "", ReplyKind::Silent, "",
+                  "the sign stayed silent for 3 reads of 1100 ms: check the cable, the port and "
+                  "the Sign ID"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(EscapedBytes, QuotesAndEscapesWhatIsNotPrintable) {
+    const std::vector<std::pair<std::string, std::string>> rows{
+        {"", R"("")"},
+        {"ACK", R"("ACK")"},
+        {"\"\\", R"("\"\\")"},
+        {Bytes({0x7F, 0x80, 0xFF, 0x1F}), R"("\x7F\x80\xFF\x1F")"},
+    };
+    for (const auto& [bytes, shown] : rows) EXPECT_EQ(EscapedBytes(bytes), shown) << shown;
+}
+
+TEST(TracingSignLink, ReportsEveryByteBothWaysAndPassesThemOn) {
+    FakeSignLink inner;
+    std::vector<std::string> lines;
+    TracingSignLink link(inner, [&](const std::string& line) { lines.push_back(line); });
+    ASSERT_TRUE(link.OpenPort(1, kBaudRate).ok());
+    inner.ReplyWith("A");
+    link.WriteByte(0x3C);
+    link.WriteByte(0x00);
+    std::uint8_t byte = 0;
+    EXPECT_EQ(link.ReadByte(byte), 1);
+    EXPECT_EQ(link.ReadByte(byte), 0);
+    link.ClosePort();
+    EXPECT_EQ(inner.WrittenBytes(), Bytes({0x3C, 0x00}));
+    const std::vector<std::string> expected{
+        "open at 9600 baud",          "> 3C \"<\"", "> 00 \"\\x00\"", "< 41 \"A\"",
+        "< (nothing within 1100 ms)", "closed"};
+    ASSERT_EQ(lines.size(), expected.size());
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        // "[   0.000] " then the event; the clock is real, so only its shape is checked.
+        ASSERT_GT(lines[i].size(), 11u);
+        EXPECT_EQ(lines[i][0], '[');
+        EXPECT_EQ(lines[i].substr(4, 1), "0") << lines[i];
+        EXPECT_EQ(lines[i].substr(11), expected[i]);
+    }
 }
 
 TEST(HexBytes, UpperCaseSpaceSeparated) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "message/MessageFrame.h"
 #include "support/FakeSignLink.h"
 
@@ -151,7 +153,54 @@ TEST(RunTransfer, EarlyBytesFromTheSignCountAsTheReply) {
     // The reply judged is the first three bytes since the open, whenever they came.
     FakeSignLink link;
     link.ReplyWith("NAK!ACK");
-    EXPECT_EQ(RunTransfer(link, 1, Request("HELLO")).status, TransferStatus::NotAcknowledged);
+    const TransferOutcome outcome = RunTransfer(link, 1, Request("HELLO"));
+    EXPECT_EQ(outcome.status, TransferStatus::NotAcknowledged);
+    // What was judged travels with the outcome, for both front ends to explain.
+    EXPECT_EQ(outcome.reply.kind, ReplyKind::Negative);
+    EXPECT_EQ(outcome.reply.bytes, "NAK!");
+}
+
+TEST(FailureReason, OneLineForEveryOutcome) {
+    struct Row {
+        TransferStatus status;
+        std::string message;
+        std::string lineError;
+        std::string reply;
+        std::string reason;
+    };
+    const std::vector<Row> rows{
+        {TransferStatus::Ok, {}, {}, "ACK", ""},
+        {TransferStatus::EmptyMessage, {}, {}, {}, ""},
+        {TransferStatus::OpenFailed,
+         "/dev/ttyS0: no such device",
+         {},
+         {},
+         "/dev/ttyS0: no such device"},
+        {TransferStatus::BuildFailed,
+         "Invalid argument to date encode",
+         {},
+         {},
+         "Invalid argument to date encode"},
+        {TransferStatus::NotAcknowledged,
+         {},
+         {},
+         "AC",
+         "the sign sent part of an answer (\"AC\") and then nothing for 1100 ms"},
+        // A line that went away explains the empty reply better than the reply does.
+        {TransferStatus::NotAcknowledged,
+         {},
+         "Input/output error",
+         {},
+         "the serial line failed: Input/output error"},
+    };
+    for (const Row& row : rows) {
+        TransferOutcome outcome;
+        outcome.status = row.status;
+        outcome.message = row.message;
+        outcome.lineError = row.lineError;
+        outcome.reply = JudgeReply(row.reply, 3 - static_cast<int>(row.reply.size()));
+        EXPECT_EQ(FailureReason(outcome), row.reason) << row.reason;
+    }
 }
 
 // A line that dies in any frame ends the sequence at its first refused byte: no more pauses, no

@@ -55,16 +55,26 @@ void VirtualSign::Kill() {
 }
 
 CliRun RunCli(const QStringList& args, const QByteArray& input, const QMap<QString, QString>& env) {
+    return RunProgram(QStringLiteral(MERIDIAL_CLI_PATH), args, input, env);
+}
+
+CliRun RunProgram(const QString& program, const QStringList& args, const QByteArray& input,
+                  const QMap<QString, QString>& env) {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     // Tests never read or write the settings file of the machine they run on.
     environment.insert(QStringLiteral("MERIDIAL_SETTINGS"),
                        QStringLiteral("/nonexistent/meridial.INI"));
-    for (auto it = env.begin(); it != env.end(); ++it) environment.insert(it.key(), it.value());
+    for (auto it = env.begin(); it != env.end(); ++it) {
+        if (it.value().isEmpty())
+            environment.remove(it.key());
+        else
+            environment.insert(it.key(), it.value());
+    }
     process.setProcessEnvironment(environment);
     QElapsedTimer clock;
     clock.start();
-    process.start(QStringLiteral(MERIDIAL_CLI_PATH), args);
+    process.start(program, args);
     process.waitForStarted(5000);
     if (!input.isNull()) process.write(input);
     process.closeWriteChannel();

@@ -39,4 +39,8 @@ struct CliRun {
 CliRun RunCli(const QStringList& args, const QByteArray& input = {},
               const QMap<QString, QString>& env = {});
 
+// Any of the programs; environment variables given an empty value are removed.
+CliRun RunProgram(const QString& program, const QStringList& args, const QByteArray& input = {},
+                  const QMap<QString, QString>& env = {});
+
 }  // namespace meridial::testing

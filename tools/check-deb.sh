@@ -28,7 +28,8 @@ for f in usr/bin/meridial-cli usr/bin/meridial-sign usr/bin/meridial-sign-view \
          usr/share/doc/meridial/copyright usr/share/doc/meridial/LICENSE \
          usr/share/doc/meridial/README.md usr/share/man/man1/meridial-cli.1.gz \
          usr/share/man/man1/meridial-sign.1.gz usr/share/man/man1/meridial-sign-view.1.gz \
-         usr/share/bash-completion/completions/meridial-cli; do
+         usr/share/bash-completion/completions/meridial-cli \
+         usr/lib/systemd/system/meridial-sync.service usr/lib/systemd/system/meridial-sync.timer; do
   [ -e "$root/$f" ] || { echo "missing from the package: /$f"; exit 1; }
 done
 

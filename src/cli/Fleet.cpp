@@ -1,7 +1,8 @@
 #include "cli/Fleet.h"
 
+#include <QThread>
+#include <memory>
 #include <mutex>
-#include <thread>
 
 namespace meridial::cli {
 
@@ -38,9 +39,13 @@ QVector<FleetResult> RunFleet(const QVector<FleetJob>& jobs,
             if (done) done(result);
         }
     };
-    std::vector<std::thread> lines;
-    for (const QVector<int>& group : GroupByTarget(jobs)) lines.emplace_back(runGroup, group);
-    for (std::thread& line : lines) line.join();
+    // Qt's threads: the serial port watches its device with notifiers that need one.
+    std::vector<std::unique_ptr<QThread>> lines;
+    for (const QVector<int>& group : GroupByTarget(jobs)) {
+        lines.emplace_back(QThread::create(runGroup, group));
+        lines.back()->start();
+    }
+    for (const auto& line : lines) line->wait();
     return results;
 }
 

@@ -145,6 +145,13 @@ OptionInfo VerboseOption() {
                            "on standard error")};
 }
 
+OptionInfo SignsFileOption() {
+    return {{QStringLiteral("signs")},
+            QStringLiteral("FILE"),
+            QStringLiteral("the signs file; default: $XDG_CONFIG_HOME/meridial/signs.ini,\n"
+                           "else /etc/meridial/signs.ini")};
+}
+
 OptionInfo QuietOption() {
     return {{QStringLiteral("quiet"), QStringLiteral("q")},
             {},
@@ -192,6 +199,9 @@ const CommandInfo& TransferCommand() {
          {{QStringLiteral("dry-run")},
           {},
           QStringLiteral("print the three frames in sending order as hex; open no port")},
+         value("sign", "NAME",
+               "take the values of that sign in the signs file; options given here win"),
+         SignsFileOption(),
          VerboseOption(),
          QuietOption()},
         QStringLiteral(
@@ -246,6 +256,10 @@ Parsed<TransferOptions> ParseTransferOptions(const QStringList& args) {
 
     for (const auto& [name, v] : command->options) {
         const QString option = QStringLiteral("--") + name;
+        if (option == QStringLiteral("--sign") || option == QStringLiteral("--signs")) {
+            (option == QStringLiteral("--sign") ? options.signName : options.signsFile) = v;
+            continue;
+        }
         if (option == QStringLiteral("--dry-run")) {
             options.dryRun = true;
             continue;

@@ -30,6 +30,8 @@ struct TransferOptions {
     bool quiet = false;
     bool help = false;  // --help or --version: nothing else was checked
     bool version = false;
+    QString signName;   // --sign: the values come from that section of the signs file
+    QString signsFile;  // --signs: that file instead of the usual ones
 };
 
 // The options "transfer" takes, for its parser and its help.
@@ -39,6 +41,7 @@ const CommandInfo& TransferCommand();
 OptionInfo PortOption();
 OptionInfo VerboseOption();
 OptionInfo QuietOption();
+OptionInfo SignsFileOption();
 
 // Reads a message file ('-': standard input), dropping the file's own final line break.
 Parsed<QString> ReadMessageFile(const QString& path);

@@ -9,10 +9,13 @@
 #include <cstdlib>
 
 #include "cli/CommandLine.h"
+#include "cli/Fleet.h"
 #include "cli/Listings.h"
+#include "cli/SignsFile.h"
 #include "cli/TransferOptions.h"
 #include "link/LinkFactory.h"
 #include "link/PortSettings.h"
+#include "link/SerialPlatform.h"
 #include "link/TracingSignLink.h"
 #include "message/MessageFrame.h"
 #include "message/TextEncoding.h"
@@ -36,6 +39,8 @@ Commands:
   reset-id XX   gives the sign on the line the new Sign ID XX (hex 01..FF)
   zones         the 40 time zones: row, offset code, bias, item text
   ports         COM1..COM8 with their devices, then the other serial devices found
+  signs         the signs of the signs file
+  sync          a Transfer to each named sign (or --all), in parallel across ports
   help [COMMAND]  this overview, or the options of one command
 
 Every command takes -h/--help and --version. Options take their value as
@@ -107,9 +112,12 @@ const CommandInfo& PortsCommand() {
     return kInfo;
 }
 
+const CommandInfo& SignsCommand();
+const CommandInfo& SyncCommand();
+
 const CommandInfo* FindCommand(const QString& name) {
-    for (const CommandInfo* info :
-         {&TransferCommand(), &ResetIdCommand(), &ZonesCommand(), &PortsCommand()})
+    for (const CommandInfo* info : {&TransferCommand(), &ResetIdCommand(), &ZonesCommand(),
+                                    &PortsCommand(), &SignsCommand(), &SyncCommand()})
         if (info->name == name) return info;
     return nullptr;
 }
@@ -188,55 +196,127 @@ bool ProgressWanted() {
     return term && *term && QByteArray(term) != "dumb";
 }
 
+// A transfer that cannot go ahead: the exit code and what to say.
+struct Refusal {
+    int exitCode;
+    QString message;
+};
+
+// One sign's Transfer with every value checked and every frame built, before any port opens.
+struct PreparedTransfer {
+    TransferRequest request;
+    PortPlan plan;
+    QStringList frames;  // in hex, in sending order
+};
+
+Result<PreparedTransfer, Refusal> Prepare(TransferOptions& options, const PortSettings& settings) {
+    using R = Result<PreparedTransfer, Refusal>;
+    if (options.message.isEmpty())
+        return R::Fail({kUsage, QStringLiteral("No message to transfer!")});
+    if (!options.zoneFailure.isEmpty()) return R::Fail({kBuildFailed, options.zoneFailure});
+    const EncodedText text = EncodeForSign(options.message, ResolveCodePage(settings.CodePage()));
+    if (!text) return R::Fail({kBuildFailed, QString::fromStdString(text.error())});
+    PreparedTransfer prepared{options.request, PlanPort(options.port, settings), {}};
+    prepared.request.messageBytes = *text;
+    for (const TransferStep step : kTransferSteps) {
+        const FrameResult frame = BuildTransferFrame(prepared.request, step);
+        if (!frame) return R::Fail({kBuildFailed, QString::fromStdString(frame.error())});
+        prepared.frames << QString::fromStdString(HexBytes(*frame));
+    }
+    return prepared;
+}
+
+// The signs file a command reads: --signs, else the user's, else the system's.
+Parsed<QVector<NamedSign>> LoadSigns(const QString& given) {
+    const QString path = given.isEmpty() ? DefaultSignsFile() : given;
+    if (path.isEmpty())
+        return Parsed<QVector<NamedSign>>::Fail(
+            QStringLiteral("no signs file: give --signs FILE, or write "
+                           "$XDG_CONFIG_HOME/meridial/signs.ini or /etc/meridial/signs.ini"));
+    return ReadSignsFile(path);
+}
+
+Parsed<NamedSign> FindSign(const QVector<NamedSign>& signs, const QString& name,
+                           const QString& file) {
+    QStringList names;
+    for (const NamedSign& sign : signs) {
+        if (sign.name == name) return sign;
+        names << sign.name;
+    }
+    return Parsed<NamedSign>::Fail(
+        QStringLiteral("%1: no sign named '%2' (signs: %3)")
+            .arg(file, name,
+                 names.isEmpty() ? QStringLiteral("none") : names.join(QStringLiteral(", "))));
+}
+
+QString Where(const NamedSign& sign) { return QStringLiteral("%1 [%2]").arg(sign.file, sign.name); }
+
+// The transfer options a sign's section stands for, checked on their own so that a bad value
+// is reported against the file.
+Parsed<TransferOptions> SignOptions(const NamedSign& sign) {
+    auto parsed = ParseTransferOptions(sign.arguments);
+    if (!parsed)
+        return Parsed<TransferOptions>::Fail(Where(sign) + QStringLiteral(": ") + parsed.error());
+    return parsed;
+}
+
+// --sign NAME: the section's values first, the command line's after them, so the command line
+// wins; a message given on the command line replaces the section's message or file.
+Parsed<TransferOptions> WithSign(const TransferOptions& given, const QStringList& args) {
+    auto signs = LoadSigns(given.signsFile);
+    if (!signs) return Parsed<TransferOptions>::Fail(signs.error());
+    const QString file = signs->isEmpty() ? given.signsFile : signs->first().file;
+    auto sign = FindSign(*signs, given.signName, file.isEmpty() ? DefaultSignsFile() : file);
+    if (!sign) return Parsed<TransferOptions>::Fail(sign.error());
+    const auto checked = SignOptions(*sign);
+    if (!checked) return Parsed<TransferOptions>::Fail(checked.error());
+    QStringList merged;
+    for (qsizetype i = 0; i + 1 < sign->arguments.size(); i += 2) {
+        const QString& option = sign->arguments[i];
+        const bool isMessage =
+            option == QStringLiteral("--message") || option == QStringLiteral("--message-file");
+        if (isMessage && given.messageGiven) continue;
+        merged << option << sign->arguments[i + 1];
+    }
+    return ParseTransferOptions(merged + args);
+}
+
 int Transfer(const QStringList& args) {
     auto parsed = ParseTransferOptions(args);
     if (!parsed) return Usage(parsed.error(), QStringLiteral("transfer"));
+    if (parsed->help) return Help(TransferCommand());
+    if (parsed->version) return Version();
+    if (!parsed->signName.isEmpty()) {
+        parsed = WithSign(*parsed, args);
+        if (!parsed) return Usage(parsed.error(), QStringLiteral("transfer"));
+    }
     TransferOptions& options = parsed.value();
-    if (options.help) return Help(TransferCommand());
-    if (options.version) return Version();
     // `echo Hi | meridial-cli transfer`: the message arrives on standard input.
     if (!options.messageGiven && ::isatty(STDIN_FILENO) != 1) {
         auto text = ReadMessageFile(QStringLiteral("-"));
         if (!text) return Usage(text.error(), QStringLiteral("transfer"));
         options.message = *text;
     }
-    if (options.message.isEmpty()) return NoMessage();
-    if (!options.zoneFailure.isEmpty()) {
-        Complain(options.zoneFailure);
-        return kBuildFailed;
-    }
     if (!options.quiet)
         for (const QString& warning : options.warnings) Complain(warning);
 
     const PortSettings settings(PortSettings::DefaultPath());
-    const EncodedText text = EncodeForSign(options.message, ResolveCodePage(settings.CodePage()));
-    if (!text) {
-        Complain(QString::fromStdString(text.error()));
-        return kBuildFailed;
+    auto prepared = Prepare(options, settings);
+    if (!prepared) {
+        Complain(prepared.error().message);
+        return prepared.error().exitCode;
     }
-    TransferRequest& request = options.request;
-    request.messageBytes = *text;
+    const TransferRequest& request = prepared->request;
     if (static_cast<int>(request.messageBytes.size()) > kMaxMessageLength && !options.quiet)
         Complain(QStringLiteral("note: the message is %1 characters; the editor stops typing at %2")
                      .arg(request.messageBytes.size())
                      .arg(kMaxMessageLength));
-
-    // Every frame is built before the port opens, so a bad value sends nothing at all.
-    QStringList frames;
-    for (const TransferStep step : kTransferSteps) {
-        const FrameResult frame = BuildTransferFrame(request, step);
-        if (!frame) {
-            Complain(QString::fromStdString(frame.error()));
-            return kBuildFailed;
-        }
-        frames << QString::fromStdString(HexBytes(*frame));
-    }
     if (options.dryRun) {
-        for (const QString& frame : frames) Print(stdout, frame);
+        for (const QString& frame : prepared->frames) Print(stdout, frame);
         return kOk;
     }
 
-    const PortPlan plan = PlanPort(options.port, settings);
+    const PortPlan& plan = prepared->plan;
     CommandLink link(plan, options.verbose);
     // The trace and the progress line would write over each other.
     const bool showProgress = !options.quiet && !options.verbose && ProgressWanted();
@@ -266,6 +346,152 @@ int Transfer(const QStringList& args) {
     if (!outcome.lineError.empty()) reason += QStringLiteral(" (%1)").arg(TargetName(link.port));
     Complain(reason);
     return kNotAcknowledged;
+}
+
+const CommandInfo& SignsCommand() {
+    static const CommandInfo kInfo{
+        QStringLiteral("signs"),
+        {},
+        QStringLiteral("Lists the signs of the signs file: name, port and the values each sets."),
+        {SignsFileOption()},
+        {}};
+    return kInfo;
+}
+
+const CommandInfo& SyncCommand() {
+    static const CommandInfo kInfo{
+        QStringLiteral("sync"),
+        {},
+        QStringLiteral(
+            "Sends a Transfer to each named sign of the signs file: signs on different ports\n"
+            "at the same time, signs sharing a port one after another in file order. One line\n"
+            "per sign and a summary; exit 0 only when every sign acknowledged, else 1."),
+        {{{QStringLiteral("sign")},
+          QStringLiteral("NAME"),
+          QStringLiteral("a sign to send to; repeat for more")},
+         {{QStringLiteral("all")}, {}, QStringLiteral("every sign of the file")},
+         SignsFileOption(),
+         {{QStringLiteral("dry-run")},
+          {},
+          QStringLiteral("print each sign's frames in sending order as hex; open no port")},
+         QuietOption()},
+        QStringLiteral("Nothing is sent to any sign unless every sign's values are good.\n")};
+    return kInfo;
+}
+
+int Signs(const QStringList& args) {
+    const QString name = QStringLiteral("signs");
+    auto parsed = ParseCommand(SignsCommand(), args);
+    if (!parsed) return Usage(parsed.error(), name);
+    if (parsed->help) return Help(SignsCommand());
+    if (parsed->version) return Version();
+    if (!parsed->positional.isEmpty())
+        return Usage(QStringLiteral("signs: unexpected '%1'").arg(parsed->positional.first()),
+                     name);
+    QString file;
+    for (const auto& [option, value] : parsed->options)
+        if (option == QStringLiteral("signs")) file = value;
+    auto signs = LoadSigns(file);
+    if (!signs) return Usage(signs.error(), name);
+    for (const NamedSign& sign : *signs) {
+        QStringList values;
+        for (qsizetype i = 0; i + 1 < sign.arguments.size(); i += 2)
+            if (sign.arguments[i] != QStringLiteral("--port"))
+                values << sign.arguments[i].mid(2) + QLatin1Char('=') + sign.arguments[i + 1];
+        Print(stdout, QStringLiteral("%1  %2  %3").arg(sign.name, sign.port, values.join(u' ')));
+    }
+    return kOk;
+}
+
+int Sync(const QStringList& args) {
+    const QString name = QStringLiteral("sync");
+    auto parsed = ParseCommand(SyncCommand(), args);
+    if (!parsed) return Usage(parsed.error(), name);
+    if (parsed->help) return Help(SyncCommand());
+    if (parsed->version) return Version();
+    if (!parsed->positional.isEmpty())
+        return Usage(QStringLiteral("sync: unexpected '%1'").arg(parsed->positional.first()), name);
+    QStringList wanted;
+    QString file;
+    bool all = false, dryRun = false, quiet = false;
+    for (const auto& [option, value] : parsed->options) {
+        if (option == QStringLiteral("sign")) wanted << value;
+        if (option == QStringLiteral("signs")) file = value;
+        all = all || option == QStringLiteral("all");
+        dryRun = dryRun || option == QStringLiteral("dry-run");
+        quiet = quiet || option == QStringLiteral("quiet");
+    }
+    if (all == !wanted.isEmpty())
+        return Usage(QStringLiteral("sync: name the signs with --sign NAME, or give --all"), name);
+    auto signs = LoadSigns(file);
+    if (!signs) return Usage(signs.error(), name);
+    QVector<NamedSign> chosen;
+    if (all) chosen = *signs;
+    for (const QString& signName : wanted) {
+        auto sign = FindSign(*signs, signName, file.isEmpty() ? DefaultSignsFile() : file);
+        if (!sign) return Usage(sign.error(), name);
+        chosen << *sign;
+    }
+    if (chosen.isEmpty()) return Usage(QStringLiteral("sync: the signs file names no sign"), name);
+
+    // Every sign's values and frames first: one bad section sends nothing to any sign.
+    const PortSettings settings(PortSettings::DefaultPath());
+    QVector<FleetJob> jobs;
+    QVector<QStringList> frames;
+    for (const NamedSign& sign : chosen) {
+        auto options = SignOptions(sign);
+        if (!options) return Usage(options.error(), name);
+        if (!quiet)
+            for (const QString& warning : options->warnings)
+                Complain(QStringLiteral("%1: %2").arg(sign.name, warning));
+        auto prepared = Prepare(options.value(), settings);
+        if (!prepared) {
+            Complain(Where(sign) + QStringLiteral(": ") + prepared.error().message);
+            return prepared.error().exitCode;
+        }
+        const Result<LinkTarget> target = prepared->plan.resolver(prepared->plan.portNumber);
+        if (!target)
+            return Usage(
+                Where(sign) + QStringLiteral(": port: ") + QString::fromStdString(target.error()),
+                name);
+        LinkTarget line = *target;
+        // Two names for one device are one line.
+        if (line.kind == LinkKind::SerialDevice)
+            line.address = DeviceToOpen(QString::fromStdString(line.address)).toStdString();
+        jobs.push_back({sign.name, line, prepared->request});
+        frames.push_back(prepared->frames);
+    }
+    if (dryRun) {
+        for (int i = 0; i < jobs.size(); ++i) {
+            Print(stdout, jobs[i].name + QStringLiteral(":"));
+            for (const QString& frame : frames[i]) Print(stdout, frame);
+        }
+        return kOk;
+    }
+
+    int acknowledged = 0;
+    RunFleet(jobs, [&](const FleetResult& result) {
+        const QString where = QString::fromStdString(result.target.address);
+        switch (result.outcome.status) {
+            case TransferStatus::Ok:
+                ++acknowledged;
+                if (!quiet) Print(stdout, QStringLiteral("%1: Transmission OK.").arg(result.name));
+                return;
+            case TransferStatus::OpenFailed:
+                Complain(
+                    QStringLiteral("%1: Open Com Error: %2")
+                        .arg(result.name, QString::fromStdString(result.outcome.openError.detail)));
+                return;
+            default:
+                Complain(QStringLiteral("%1: Transmission Error: %2 (%3)")
+                             .arg(result.name,
+                                  QString::fromStdString(FailureReason(result.outcome)), where));
+        }
+    });
+    if (!quiet)
+        Print(stdout,
+              QStringLiteral("%1 of %2 signs acknowledged.").arg(acknowledged).arg(jobs.size()));
+    return acknowledged == jobs.size() ? kOk : kNotAcknowledged;
 }
 
 int ResetId(const QStringList& args) {
@@ -352,6 +578,8 @@ int main(int argc, char* argv[]) {
     if (command == QStringLiteral("--version")) return Version();
     if (command == QStringLiteral("transfer")) return Transfer(args);
     if (command == QStringLiteral("reset-id")) return ResetId(args);
+    if (command == QStringLiteral("signs")) return Signs(args);
+    if (command == QStringLiteral("sync")) return Sync(args);
     if (command == QStringLiteral("zones"))
         return Listing(ZonesCommand(), args, ZonesText, ZonesJson);
     if (command == QStringLiteral("ports")) {

@@ -21,27 +21,13 @@
 #include <thread>
 #include <vector>
 
-extern char** environ;
+#include "BenchSupport.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using meridial::bench::Spawn;
 
-pid_t Spawn(const std::vector<std::string>& args, int stdoutFd = -1) {
-    std::vector<char*> argv;
-    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    if (stdoutFd >= 0) {
-        posix_spawn_file_actions_adddup2(&actions, stdoutFd, STDOUT_FILENO);
-        posix_spawn_file_actions_adddup2(&actions, stdoutFd, STDERR_FILENO);
-    }
-    pid_t pid = -1;
-    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
-}
+using Clock = std::chrono::steady_clock;
 
 struct Sign {
     pid_t pid = -1;
@@ -84,7 +70,7 @@ struct Run {
 Run TimeCli(const std::vector<std::string>& args) {
     const int devNull = ::open("/dev/null", O_WRONLY);
     const auto start = Clock::now();
-    const pid_t cli = Spawn(args, devNull);
+    const pid_t cli = Spawn(args, devNull, true);
     int status = 0;
     rusage usage{};
     ::wait4(cli, &status, 0, &usage);
@@ -170,7 +156,7 @@ int main(int argc, char** argv) {
     const std::string configFile = file + ".yaml";
     std::ofstream(configFile) << config;
     const int devNull = ::open("/dev/null", O_WRONLY);
-    const pid_t server = Spawn({"ser2net", "-n", "-u", "-c", configFile}, devNull);
+    const pid_t server = Spawn({"ser2net", "-n", "-u", "-c", configFile}, devNull, true);
     if (server > 0) {
         std::this_thread::sleep_for(std::chrono::milliseconds(500));
         Measure("8 behind ser2net", targets, oneSignMs, runs, file);

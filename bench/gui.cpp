@@ -21,20 +21,17 @@
 #include "app/MenuBarStyle.h"
 #include "app/TForm1.h"
 #include "link/LinkFactory.h"
+#include "link/ProgramSettings.h"
 #include "link/TSetCom.h"
 #include "ui/MessageBoxes.h"
-#include "link/ProgramSettings.h"
+
+#include "BenchSupport.h"
 
 using namespace meridial;
 
 namespace {
 
-double CpuMs() {
-    rusage u{};
-    ::getrusage(RUSAGE_SELF, &u);
-    return (u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1e3 +
-           (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e3;
-}
+using meridial::bench::CpuMs;
 
 long RssKb() {
     QFile status(QStringLiteral("/proc/self/status"));

@@ -21,16 +21,13 @@
 #include "view/SignViewWindow.h"
 #include "zone/ZoneFrame.h"
 
+#include "BenchSupport.h"
+
 using namespace meridial;
 
 namespace {
 
-double CpuMs() {
-    rusage u{};
-    ::getrusage(RUSAGE_SELF, &u);
-    return (u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1e3 +
-           (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e3;
-}
+using meridial::bench::CpuMs;
 
 void Wait(int ms) {
     QEventLoop loop;

@@ -19,26 +19,15 @@
 #include "link/SignFrame.h"
 #include "message/TransferSequence.h"
 
-extern char** environ;
+#include "BenchSupport.h"
 
 namespace {
+
+using meridial::bench::Spawn;
 
 using Clock = std::chrono::steady_clock;
 
 constexpr double kByteLineMs = 10.0 / 9600.0 * 1000.0;  // start, 8 data, stop bits at 9600 baud
-
-pid_t Spawn(const std::vector<std::string>& args, int stdoutFd = -1) {
-    std::vector<char*> argv;
-    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    if (stdoutFd >= 0) posix_spawn_file_actions_adddup2(&actions, stdoutFd, STDOUT_FILENO);
-    pid_t pid = -1;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
-}
 
 // Mandated pauses and message spacing: all a pseudo-terminal (which has no line time) imposes.
 double PauseFloorMs(std::size_t messageFrameBytes) {

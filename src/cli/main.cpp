@@ -13,6 +13,7 @@
 #include "cli/TransferOptions.h"
 #include "link/LinkFactory.h"
 #include "link/PortSettings.h"
+#include "link/StopSignals.h"
 #include "link/TracingSignLink.h"
 #include "message/MessageFrame.h"
 #include "message/TextEncoding.h"
@@ -162,6 +163,13 @@ int ReportOpenFailure(const OpenError& error) {
     return kOpenFailed;
 }
 
+// A stop signal ended the sequence early; the port is closed by now.
+int Stopped() {
+    Complain(
+        QStringLiteral("stopped by %1; the port is closed").arg(QLatin1String(StopSignalName())));
+    return StopExitCode();
+}
+
 int NoMessage() {
     Complain(QStringLiteral("No message to transfer!"));
     return kUsage;
@@ -238,6 +246,7 @@ int Transfer(const QStringList& args) {
 
     const PortPlan plan = PlanPort(options.port, settings);
     CommandLink link(plan, options.verbose);
+    CatchStopSignals();
     // The trace and the progress line would write over each other.
     const bool showProgress = !options.quiet && !options.verbose && ProgressWanted();
     auto progress = [&](int position, int maximum) {
@@ -247,6 +256,7 @@ int Transfer(const QStringList& args) {
         std::fflush(stderr);
     };
     const TransferOutcome outcome = RunTransfer(link.link, plan.portNumber, request, progress);
+    if (StopSignal() != 0) return Stopped();
     switch (outcome.status) {
         case TransferStatus::Ok:
             if (!options.quiet) Print(stdout, QStringLiteral("Transmission OK."));
@@ -302,7 +312,9 @@ int ResetId(const QStringList& args) {
     const PortSettings settings(PortSettings::DefaultPath());
     const PortPlan plan = PlanPort(port, settings);
     CommandLink link(plan, verbose);
+    CatchStopSignals();
     const OpenResult opened = RunResetId(link.link, plan.portNumber, *newId);
+    if (StopSignal() != 0) return Stopped();
     if (!opened) return ReportOpenFailure(opened.error());
     if (!quiet)
         Print(stdout,

@@ -2,6 +2,7 @@
 
 #include <grp.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -297,6 +298,70 @@ TEST_F(CliAgainstSign, DeviceVanishingMidTransferEndsWithOneClearError) {
     EXPECT_TRUE(err.contains("serial line failed")) << err.constData();
     EXPECT_EQ(err.count("serial line failed"), 1);
 }
+
+// Ended by a signal while it holds the port: the CLI closes it (so no lock file stays behind to
+// refuse the next user) and exits as a shell reports the signal; the window closes as if asked.
+struct StopCase {
+    const char* name;
+    bool window;
+    int signal;
+    int exitCode;
+};
+
+class StopSignals : public CliAgainstSign, public ::testing::WithParamInterface<StopCase> {};
+
+TEST_P(StopSignals, ClosePortAndLeaveNoLockFile) {
+    const StopCase& c = GetParam();
+#ifndef MERIDIAL_APP_PATH
+    if (c.window) GTEST_SKIP() << "the desktop program is not built";
+#endif
+    VirtualSign sign;
+    ASSERT_TRUE(sign.ok());
+    QString lockName = sign.Device();
+    lockName.remove(QStringLiteral("/dev/")).replace(u'/', u'_');
+    const QStringList lockFiles{QStringLiteral("/run/lock/LCK..") + lockName,
+                                QStringLiteral("/var/lock/LCK..") + lockName};
+    QProcess program;
+    if (c.window) {
+#ifdef MERIDIAL_APP_PATH
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("MERIDIAL_SETTINGS"), dir.filePath(QStringLiteral("m.ini")));
+        program.setProcessEnvironment(env);
+        program.start(QStringLiteral(MERIDIAL_APP_PATH), {});
+#endif
+    } else {
+        program.start(QStringLiteral(MERIDIAL_CLI_PATH), Transfer(sign.LinkPath()));
+    }
+    ASSERT_TRUE(program.waitForStarted());
+    // The CLI: in the wait after the clock frame, the port held. The window: up and idle.
+    QThread::msleep(c.window ? 1500 : 250);
+    ASSERT_EQ(program.state(), QProcess::Running);
+    ASSERT_EQ(::kill(static_cast<pid_t>(program.processId()), c.signal), 0);
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_TRUE(program.waitForFinished(5000));
+    const qint64 endedMs = clock.elapsed();
+    EXPECT_LT(endedMs, 500) << "did not end promptly";
+    RecordProperty("endedMs", static_cast<int>(endedMs));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), c.exitCode);
+    if (c.window) return;
+    EXPECT_TRUE(program.readAllStandardError().contains("the port is closed"));
+    for (const QString& lock : lockFiles)
+        EXPECT_FALSE(QFileInfo::exists(lock)) << lock.toStdString();
+    // The next transfer goes ahead at once.
+    const CliRun next = RunCli(Transfer(sign.LinkPath()));
+    EXPECT_EQ(next.exitCode, 0) << next.err.constData();
+}
+
+INSTANTIATE_TEST_SUITE_P(Programs, StopSignals,
+                         ::testing::Values(StopCase{"CliInterrupt", false, SIGINT, 130},
+                                           StopCase{"CliTerminate", false, SIGTERM, 143},
+                                           StopCase{"CliHangUp", false, SIGHUP, 129},
+                                           StopCase{"WindowTerminate", true, SIGTERM, 143},
+                                           StopCase{"WindowHangUp", true, SIGHUP, 129}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 struct LocalTimeCase {
     const char* tz;    // the PC's zone; the sign's zone and DST rows follow it by default

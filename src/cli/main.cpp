@@ -7,6 +7,7 @@
 #include <QJsonDocument>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 #include "cli/CommandLine.h"
 #include "cli/Listings.h"
@@ -158,9 +159,36 @@ int ReportOpenFailure(const OpenError& error) {
     if (error.failure == OpenFailure::Busy && error.holderPid != 0)
         Complain(QStringLiteral("close %1 (process %2) and retry")
                      .arg(error.holderProgram.empty() ? QStringLiteral("the program")
-                                                      : QString::fromStdString(error.holderProgram))
-                     .arg(error.holderPid));
+                                                      : QString::fromStdString(error.holderProgram),
+                          QString::number(error.holderPid)));
     return kOpenFailed;
+}
+
+// A message longer than the sign decodes is refused before the port opens (it would take
+// minutes to send, only to be dropped); markers inside it are sent, with a warning.
+std::optional<QString> MessageProblem(const std::string& messageBytes, bool quiet) {
+    const std::string body = MessageBody(messageBytes);
+    if (static_cast<int>(body.size()) > kMaxMessageBodyBytes)
+        return QStringLiteral("the message is %1 bytes once encoded; the sign takes at most %2")
+            .arg(QString::number(body.size()), QString::number(kMaxMessageBodyBytes));
+    if (quiet) return std::nullopt;
+    if (static_cast<int>(messageBytes.size()) > kMaxMessageLength)
+        Complain(
+            QStringLiteral("note: the message is %1 characters; the editor stops typing at %2")
+                .arg(QString::number(messageBytes.size()), QString::number(kMaxMessageLength)));
+    if (const std::string_view marker = MarkerInBody(body); !marker.empty())
+        Complain(
+            QStringLiteral("Warning: the message holds \"%1\"; a sign may cut it there")
+                .arg(QString::fromLatin1(marker.data(), static_cast<qsizetype>(marker.size()))));
+    return std::nullopt;
+}
+
+// The settings file is read whatever it holds; a broken one means the defaults, which the user
+// should hear about before COM1 is opened in its stead.
+void WarnAboutSettings(const PortSettings& settings) {
+    if (const QString problem = settings.Problem(); !problem.isEmpty())
+        Complain(QStringLiteral("settings file '%1' %2; using the defaults (COM1)")
+                     .arg(settings.Path(), problem));
 }
 
 // A stop signal ended the sequence early; the port is closed by now.
@@ -217,6 +245,7 @@ int Transfer(const QStringList& args) {
         for (const QString& warning : options.warnings) Complain(warning);
 
     const PortSettings settings(PortSettings::DefaultPath());
+    if (!options.quiet) WarnAboutSettings(settings);
     const EncodedText text = EncodeForSign(options.message, ResolveCodePage(settings.CodePage()));
     if (!text) {
         Complain(QString::fromStdString(text.error()));
@@ -224,10 +253,10 @@ int Transfer(const QStringList& args) {
     }
     TransferRequest& request = options.request;
     request.messageBytes = *text;
-    if (static_cast<int>(request.messageBytes.size()) > kMaxMessageLength && !options.quiet)
-        Complain(QStringLiteral("note: the message is %1 characters; the editor stops typing at %2")
-                     .arg(request.messageBytes.size())
-                     .arg(kMaxMessageLength));
+    if (const auto problem = MessageProblem(request.messageBytes, options.quiet)) {
+        Complain(*problem);
+        return kBuildFailed;
+    }
 
     // Every frame is built before the port opens, so a bad value sends nothing at all.
     QStringList frames;
@@ -310,6 +339,7 @@ int ResetId(const QStringList& args) {
             name);
 
     const PortSettings settings(PortSettings::DefaultPath());
+    if (!quiet) WarnAboutSettings(settings);
     const PortPlan plan = PlanPort(port, settings);
     CommandLink link(plan, verbose);
     CatchStopSignals();
@@ -368,6 +398,7 @@ int main(int argc, char* argv[]) {
         return Listing(ZonesCommand(), args, ZonesText, ZonesJson);
     if (command == QStringLiteral("ports")) {
         const PortSettings settings(PortSettings::DefaultPath());
+        WarnAboutSettings(settings);
         return Listing(
             PortsCommand(), args, [&] { return PortsText(settings); },
             [&] { return PortsJson(settings); });

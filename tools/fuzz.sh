@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs one fuzz target under libFuzzer (clang, ASan+UBSan) for a while, growing its corpus in a
 # scratch copy; new crashes are left as crash-* files in the build folder.
-#   tools/fuzz.sh TARGET SECONDS      TARGET: sign_decoder frame_roundtrip integer_text time_field_rules
+#   tools/fuzz.sh TARGET SECONDS      TARGET: sign_decoder frame_roundtrip integer_text time_field_rules cli_options
 set -euo pipefail
 cd "$(dirname "$0")/.."
 target=${1:?target}
@@ -15,7 +15,7 @@ if ! command -v clang++ >/dev/null || ! ls /usr/lib/llvm-*/lib/clang/*/lib/linux
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends clang libclang-rt-14-dev >/dev/null
 fi
 build=${FUZZ_BUILD_DIR:-build-fuzz}
-flags="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer -g -O1"
+flags="-fsanitize=address,undefined,fuzzer-no-link -fno-sanitize-recover=all -fno-omit-frame-pointer -g -O1"
 cmake -S . -B "$build" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
   -DCMAKE_BUILD_TYPE=Debug -DMERIDIAL_BUILD_TESTS=OFF -DMERIDIAL_BUILD_GUI=OFF \
   -DMERIDIAL_LIBFUZZER=ON -DCMAKE_CXX_FLAGS="$flags" >/dev/null

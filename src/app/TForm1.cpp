@@ -278,6 +278,15 @@ int TForm1::EditorLength() const {
 void TForm1::RichEdit1Change() {
     const int length = EditorLength();
     m_statusPanel2->setText(QString::number(length));
+    // Sent as typed, but a sign may end the message at a marker: say so where the count is,
+    // without a box in the way of typing.
+    const std::string body = MessageBody(m_editor->toPlainText().toUtf8().toStdString());
+    const std::string_view marker = MarkerInBody(body);
+    m_statusPanel2->setToolTip(
+        marker.empty()
+            ? QString()
+            : QStringLiteral("The message holds \"%1\"; a sign may cut it there.")
+                  .arg(QString::fromLatin1(marker.data(), static_cast<qsizetype>(marker.size()))));
     if (IsAtLengthLimit(length))
         MessageBoxes::Current().Tell(this, MessageBoxes::Icon::Information, box_texts::MaxLength(),
                                      QMessageBox::Yes);

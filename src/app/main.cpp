@@ -4,7 +4,9 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QIcon>
+#include <QSocketNotifier>
 #include <cstdio>
+#include <memory>
 #include <optional>
 
 #include "app/MenuBarStyle.h"
@@ -12,6 +14,7 @@
 #include "app/TForm1.h"
 #include "link/LinkFactory.h"
 #include "link/ProgramSettings.h"
+#include "link/StopSignals.h"
 #include "link/TSetCom.h"
 #include "service/TSetID.h"
 #include "ui/MessageBoxes.h"
@@ -74,8 +77,20 @@ int main(int argc, char* argv[]) {
     TAboutBox about(&form1);
     TSetID setId(link, settings, &form1);
     form1.SetWindows(&setCom, &about, &setId);
+    // SIGINT, SIGTERM, SIGHUP (a logout, a service manager): as if the window were closed, so a
+    // running Transfer ends through its abort and closes the port, lock file and all.
+    CatchStopSignals();
+    std::unique_ptr<QSocketNotifier> stopNotifier;
+    if (StopSignalFd() >= 0) {
+        stopNotifier = std::make_unique<QSocketNotifier>(StopSignalFd(), QSocketNotifier::Read);
+        QObject::connect(stopNotifier.get(), &QSocketNotifier::activated, &form1, [&link, &form1] {
+            DrainStopSignalFd();
+            link.Abort();
+            form1.close();
+        });
+    }
     form1.show();
     const int status = QApplication::exec();
     MessageBoxes::Install(nullptr);
-    return status;
+    return StopSignal() != 0 ? StopExitCode() : status;
 }

@@ -92,8 +92,8 @@ QString DeviceLine(const QJsonObject& o) {
     if (o[QStringLiteral("busy")].toBool()) {
         const QString program = o[QStringLiteral("holderProgram")].toString();
         parts << QStringLiteral("busy (%1%2)")
-                     .arg(program.isEmpty() ? QString() : program + QLatin1Char(' '))
-                     .arg(o[QStringLiteral("holderPid")].toInt());
+                     .arg(program.isEmpty() ? QString() : program + QLatin1Char(' '),
+                          QString::number(o[QStringLiteral("holderPid")].toInt()));
     }
     if (!o[QStringLiteral("mayOpen")].toBool())
         parts << QStringLiteral("no access (group %1)").arg(Text(o[QStringLiteral("group")]));

@@ -3,9 +3,11 @@
 #include <QDate>
 #include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 #include "clock/PcZone.h"
+#include "clock/TimeFieldRules.h"
 #include "message/MessageFrame.h"
 #include "zone/DstRules.h"
 #include "zone/ZoneTable.h"
@@ -22,10 +24,9 @@ Parsed<int> IntInRange(const QString& option, const QString& value, int low, int
     bool ok = false;
     const int number = value.toInt(&ok);
     if (!ok || number < low || number > high)
+        // One arg() for all: a "%1" in the value must stay text, not become a place to fill.
         return Fail<int>(QStringLiteral("%1: '%2' is not a whole number from %3 to %4")
-                             .arg(option, value)
-                             .arg(low)
-                             .arg(high));
+                             .arg(option, value, QString::number(low), QString::number(high)));
     return number;
 }
 
@@ -41,10 +42,9 @@ Parsed<DstTransition> ParseDst(const QString& option, const QString& value) {
             QStringLiteral("%1: '%2' is neither YYYY nor YYYY-MM-DD:H").arg(option, value));
     const int year = match.captured(1).toInt();
     if (year < kFirstDstYear || year > kLastDstYear)
-        return Fail<DstTransition>(QStringLiteral("%1: the year must lie from %2 to %3")
-                                       .arg(option)
-                                       .arg(kFirstDstYear)
-                                       .arg(kLastDstYear));
+        return Fail<DstTransition>(
+            QStringLiteral("%1: the year must lie from %2 to %3")
+                .arg(option, QString::number(kFirstDstYear), QString::number(kLastDstYear)));
     DstTransition row;
     row.yearText = match.captured(1).toStdString();
     if (match.lastCapturedIndex() == 1) {
@@ -63,23 +63,42 @@ Parsed<DstTransition> ParseDst(const QString& option, const QString& value) {
     return row;
 }
 
-// Any text the time field can hold: digits or blanks around two fixed colons.
+// Exactly what the window's time field can hold: a time it could never show is either a wrong
+// time on the sign or a frame the sign refuses.
 bool IsTimeFieldText(const QString& text) {
-    static const QRegularExpression kField(QStringLiteral("^[0-9 ]{2}:[0-9 ]{2}:[0-9 ]{2}$"));
-    return kField.match(text).hasMatch();
+    return text.size() == static_cast<qsizetype>(kTimeFieldLength) &&
+           FieldAllows(text.toStdString());
 }
 
 }  // namespace
 
 Parsed<QString> ReadMessageFile(const QString& path) {
+    const bool standardInput = path == QStringLiteral("-");
+    const QString name = standardInput ? QStringLiteral("standard input")
+                                       : QLatin1Char('\'') + path + QLatin1Char('\'');
+    // A FIFO would wait for a writer for ever, and a device such as /dev/zero never ends.
+    const QFileInfo info(path);
+    if (!standardInput && info.exists() && !info.isFile())
+        return Fail<QString>(QStringLiteral("--message-file: %1 is not a regular file").arg(name));
     QFile file;
-    const bool opened = path == QStringLiteral("-")
-                            ? file.open(stdin, QIODevice::ReadOnly)
-                            : (file.setFileName(path), file.open(QIODevice::ReadOnly));
+    const bool opened = standardInput ? file.open(stdin, QIODevice::ReadOnly)
+                                      : (file.setFileName(path), file.open(QIODevice::ReadOnly));
     if (!opened)
         return Fail<QString>(
-            QStringLiteral("--message-file: cannot read '%1': %2").arg(path, file.errorString()));
-    QString text = QString::fromUtf8(file.readAll());
+            QStringLiteral("--message-file: cannot read %1: %2").arg(name, file.errorString()));
+    // Standard input may be endless too: read no more than a message could ever need.
+    QByteArray bytes;
+    while (bytes.size() <= kMaxMessageFileBytes) {
+        const QByteArray chunk = file.read(kMaxMessageFileBytes + 1 - bytes.size());
+        if (chunk.isEmpty()) break;
+        bytes += chunk;
+    }
+    if (bytes.size() > kMaxMessageFileBytes)
+        return Fail<QString>(
+            QStringLiteral("--message-file: %1 holds more than %2 bytes; a message is at most %3")
+                .arg(name, QString::number(kMaxMessageFileBytes),
+                     QString::number(kMaxMessageBodyBytes)));
+    QString text = QString::fromUtf8(bytes);
     // A file's own final line break is not part of the message.
     if (text.endsWith(QStringLiteral("\r\n")))
         text.chop(2);
@@ -132,6 +151,8 @@ Parsed<Nothing> ApplyTimeZone(const QString& name, const GivenRows& given,
 
 }  // namespace
 
+static_assert(kMaxMessageBodyBytes == 4082, "the help of --message names the limit");
+
 OptionInfo PortOption() {
     return {{QStringLiteral("port")},
             QStringLiteral("COMn|PATH|tcp://HOST:PORT|rfc2217://HOST:PORT"),
@@ -172,14 +193,17 @@ const CommandInfo& TransferCommand() {
         {PortOption(),
          value("id", "N", "Sign ID 0..99, default 0"),
          value("speed", "N", "0 (slow) .. 4 (fast), default 2"),
-         value("message", "TEXT", "the message, UTF-8, encoded like the editor's text"),
+         value("message", "TEXT",
+               "the message, UTF-8, encoded like the editor's text; at most 4082 bytes\n"
+               "once encoded, line breaks not counted (the longest the sign decodes)"),
          value("message-file", "FILE",
-               "the message from a file ('-': standard input); without either option\n"
-               "the message is read from standard input when that is not a terminal"),
+               "the message from a regular file of at most 64 KiB ('-': standard input);\n"
+               "without either option the message is read from standard input when that\n"
+               "is not a terminal"),
          value("date", "YYYY-MM-DD", "default: today"),
          value("time", "TEXT",
-               "hh:mm:ss, or any 8-character time-field text such as \" 5:30:15\";\n"
-               "default: now"),
+               "hh:mm:ss up to 23:59:59, or any 8-character text the time field can hold,\n"
+               "a blank for a digit not typed, such as \" 5:30:15\"; default: now"),
          value("bias", "MINUTES", "PC zone bias (UTC = local + bias); default: the PC's"),
          {{QStringLiteral("dst")}, {}, QStringLiteral("daylight time is in force now")},
          {{QStringLiteral("no-dst")},
@@ -215,9 +239,8 @@ Parsed<PortChoice> ParsePort(const QString& value) {
         if (*number < kFirstPortNumber || *number > kLastPortNumber)
             return Fail<PortChoice>(
                 QStringLiteral("--port: '%1' is not a whole number from %2 to %3")
-                    .arg(value.mid(3))
-                    .arg(kFirstPortNumber)
-                    .arg(kLastPortNumber));
+                    .arg(value.mid(3), QString::number(kFirstPortNumber),
+                         QString::number(kLastPortNumber)));
         return PortChoice{*number, {}};
     }
     if (value.trimmed().isEmpty())
@@ -300,7 +323,8 @@ Parsed<TransferOptions> ParseTransferOptions(const QStringList& args) {
         } else if (option == QStringLiteral("--time")) {
             if (!IsTimeFieldText(v))
                 return Result::Fail(
-                    QStringLiteral("--time: '%1' is not hh:mm:ss (blanks allowed for digits)")
+                    QStringLiteral("--time: '%1' is not a time of the field: hh:mm:ss up to "
+                                   "23:59:59, blanks allowed for digits")
                         .arg(v));
             request.timeText = v.toStdString();
         } else if (option == QStringLiteral("--bias")) {

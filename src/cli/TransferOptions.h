@@ -43,7 +43,11 @@ OptionInfo VerboseOption();
 OptionInfo QuietOption();
 OptionInfo SignsFileOption();
 
-// Reads a message file ('-': standard input), dropping the file's own final line break.
+// More than any message the sign takes, even in four-byte characters with line breaks between.
+inline constexpr qsizetype kMaxMessageFileBytes = 64 * 1024;
+
+// Reads a message file ('-': standard input), dropping the file's own final line break. Only a
+// regular file or standard input, and at most kMaxMessageFileBytes.
 Parsed<QString> ReadMessageFile(const QString& path);
 
 // Parses "--port COMn|PATH".

@@ -7,6 +7,7 @@
 #include <QJsonDocument>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 #include "cli/CommandLine.h"
 #include "cli/Fleet.h"
@@ -16,6 +17,7 @@
 #include "link/LinkFactory.h"
 #include "link/PortSettings.h"
 #include "link/SerialPlatform.h"
+#include "link/StopSignals.h"
 #include "link/TracingSignLink.h"
 #include "message/MessageFrame.h"
 #include "message/TextEncoding.h"
@@ -165,9 +167,43 @@ int ReportOpenFailure(const OpenError& error) {
     if (error.failure == OpenFailure::Busy && error.holderPid != 0)
         Complain(QStringLiteral("close %1 (process %2) and retry")
                      .arg(error.holderProgram.empty() ? QStringLiteral("the program")
-                                                      : QString::fromStdString(error.holderProgram))
-                     .arg(error.holderPid));
+                                                      : QString::fromStdString(error.holderProgram),
+                          QString::number(error.holderPid)));
     return kOpenFailed;
+}
+
+// A message longer than the sign decodes is refused before the port opens (it would take
+// minutes to send, only to be dropped); markers inside it are sent, with a warning.
+std::optional<QString> MessageProblem(const std::string& messageBytes, bool quiet) {
+    const std::string body = MessageBody(messageBytes);
+    if (static_cast<int>(body.size()) > kMaxMessageBodyBytes)
+        return QStringLiteral("the message is %1 bytes once encoded; the sign takes at most %2")
+            .arg(QString::number(body.size()), QString::number(kMaxMessageBodyBytes));
+    if (quiet) return std::nullopt;
+    if (static_cast<int>(messageBytes.size()) > kMaxMessageLength)
+        Complain(
+            QStringLiteral("note: the message is %1 characters; the editor stops typing at %2")
+                .arg(QString::number(messageBytes.size()), QString::number(kMaxMessageLength)));
+    if (const std::string_view marker = MarkerInBody(body); !marker.empty())
+        Complain(
+            QStringLiteral("Warning: the message holds \"%1\"; a sign may cut it there")
+                .arg(QString::fromLatin1(marker.data(), static_cast<qsizetype>(marker.size()))));
+    return std::nullopt;
+}
+
+// The settings file is read whatever it holds; a broken one means the defaults, which the user
+// should hear about before COM1 is opened in its stead.
+void WarnAboutSettings(const PortSettings& settings) {
+    if (const QString problem = settings.Problem(); !problem.isEmpty())
+        Complain(QStringLiteral("settings file '%1' %2; using the defaults (COM1)")
+                     .arg(settings.Path(), problem));
+}
+
+// A stop signal ended the sequence early; the port is closed by now.
+int Stopped() {
+    Complain(
+        QStringLiteral("stopped by %1; the port is closed").arg(QLatin1String(StopSignalName())));
+    return StopExitCode();
 }
 
 int NoMessage() {
@@ -218,6 +254,8 @@ Result<PreparedTransfer, Refusal> Prepare(TransferOptions& options, const PortSe
     if (!text) return R::Fail({kBuildFailed, QString::fromStdString(text.error())});
     PreparedTransfer prepared{options.request, PlanPort(options.port, settings), {}};
     prepared.request.messageBytes = *text;
+    if (const auto problem = MessageProblem(prepared.request.messageBytes, options.quiet))
+        return R::Fail({kBuildFailed, *problem});
     for (const TransferStep step : kTransferSteps) {
         const FrameResult frame = BuildTransferFrame(prepared.request, step);
         if (!frame) return R::Fail({kBuildFailed, QString::fromStdString(frame.error())});
@@ -301,16 +339,13 @@ int Transfer(const QStringList& args) {
         for (const QString& warning : options.warnings) Complain(warning);
 
     const PortSettings settings(PortSettings::DefaultPath());
+    if (!options.quiet) WarnAboutSettings(settings);
     auto prepared = Prepare(options, settings);
     if (!prepared) {
         Complain(prepared.error().message);
         return prepared.error().exitCode;
     }
     const TransferRequest& request = prepared->request;
-    if (static_cast<int>(request.messageBytes.size()) > kMaxMessageLength && !options.quiet)
-        Complain(QStringLiteral("note: the message is %1 characters; the editor stops typing at %2")
-                     .arg(request.messageBytes.size())
-                     .arg(kMaxMessageLength));
     if (options.dryRun) {
         for (const QString& frame : prepared->frames) Print(stdout, frame);
         return kOk;
@@ -318,6 +353,7 @@ int Transfer(const QStringList& args) {
 
     const PortPlan& plan = prepared->plan;
     CommandLink link(plan, options.verbose);
+    CatchStopSignals();
     // The trace and the progress line would write over each other.
     const bool showProgress = !options.quiet && !options.verbose && ProgressWanted();
     auto progress = [&](int position, int maximum) {
@@ -327,6 +363,7 @@ int Transfer(const QStringList& args) {
         std::fflush(stderr);
     };
     const TransferOutcome outcome = RunTransfer(link.link, plan.portNumber, request, progress);
+    if (StopSignal() != 0) return Stopped();
     switch (outcome.status) {
         case TransferStatus::Ok:
             if (!options.quiet) Print(stdout, QStringLiteral("Transmission OK."));
@@ -436,6 +473,7 @@ int Sync(const QStringList& args) {
 
     // Every sign's values and frames first: one bad section sends nothing to any sign.
     const PortSettings settings(PortSettings::DefaultPath());
+    if (!quiet) WarnAboutSettings(settings);
     QVector<FleetJob> jobs;
     QVector<QStringList> frames;
     for (const NamedSign& sign : chosen) {
@@ -470,6 +508,8 @@ int Sync(const QStringList& args) {
     }
 
     int acknowledged = 0;
+    // A stop signal ends every line's sequence through its link, each closing its port.
+    CatchStopSignals();
     RunFleet(jobs, [&](const FleetResult& result) {
         const QString where = QString::fromStdString(result.target.address);
         switch (result.outcome.status) {
@@ -488,6 +528,7 @@ int Sync(const QStringList& args) {
                                   QString::fromStdString(FailureReason(result.outcome)), where));
         }
     });
+    if (StopSignal() != 0) return Stopped();
     if (!quiet)
         Print(stdout,
               QStringLiteral("%1 of %2 signs acknowledged.").arg(acknowledged).arg(jobs.size()));
@@ -526,9 +567,12 @@ int ResetId(const QStringList& args) {
             name);
 
     const PortSettings settings(PortSettings::DefaultPath());
+    if (!quiet) WarnAboutSettings(settings);
     const PortPlan plan = PlanPort(port, settings);
     CommandLink link(plan, verbose);
+    CatchStopSignals();
     const OpenResult opened = RunResetId(link.link, plan.portNumber, *newId);
+    if (StopSignal() != 0) return Stopped();
     if (!opened) return ReportOpenFailure(opened.error());
     if (!quiet)
         Print(stdout,
@@ -584,6 +628,7 @@ int main(int argc, char* argv[]) {
         return Listing(ZonesCommand(), args, ZonesText, ZonesJson);
     if (command == QStringLiteral("ports")) {
         const PortSettings settings(PortSettings::DefaultPath());
+        WarnAboutSettings(settings);
         return Listing(
             PortsCommand(), args, [&] { return PortsText(settings); },
             [&] { return PortsJson(settings); });

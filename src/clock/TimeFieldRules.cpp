@@ -97,6 +97,11 @@ std::string ApplyEntryRules(std::string text) {
     return text;
 }
 
+bool FieldAllows(std::string_view text) {
+    return text.size() == kTimeFieldLength && Shaped(text) == text &&
+           ApplyEntryRules(std::string(text)) == text;
+}
+
 ReshapedTimeField ReshapeTimeField(std::string_view before, std::string_view after,
                                    std::size_t cursor) {
     const std::string old = Shaped(before);

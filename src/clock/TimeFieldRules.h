@@ -21,6 +21,11 @@ std::optional<std::string> TickTimeField(std::string_view text);
 // most 5, and an hour of 2x at most 23.
 std::string ApplyEntryRules(std::string text);
 
+// A text the field can hold once its entry rules have run: 8 characters, the two colons, a digit
+// or a blank (a digit not typed) elsewhere, and nothing the rules would change. "29:00:00",
+// "12:75:00" and "23:59:60" are not; " 5:30:15" and "12:  :00" are.
+bool FieldAllows(std::string_view text);
+
 struct ReshapedTimeField {
     std::string text;    // 8 characters, colons at 2 and 5, a digit or a blank elsewhere
     std::size_t cursor;  // where the edit left off

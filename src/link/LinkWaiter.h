@@ -14,7 +14,8 @@ enum class WaitMode {
 };
 
 // The waiting every kind of link shares: the pacing delay and the wait for incoming bytes, in
-// either mode, and an abort that ends every wait at once.
+// either mode, and an abort that ends every wait at once. A caught stop signal (StopSignals.h)
+// aborts every waiter of the program, from whatever thread it runs on.
 class LinkWaiter {
 public:
     explicit LinkWaiter(WaitMode mode) : m_mode(mode) {}
@@ -31,7 +32,7 @@ public:
     void RunLoopFor(int milliseconds, const std::function<void(QEventLoop&)>& connect);
 
     void Abort();
-    bool Aborted() const { return m_aborted; }
+    bool Aborted() const;
     // A new sequence starts un-aborted.
     void Reset() { m_aborted = false; }
 

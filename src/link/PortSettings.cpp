@@ -29,7 +29,8 @@ QString FindName(const QStringList& names, const QString& wanted) {
 }
 
 std::optional<QString> ReadFrom(const QString& path, const QString& section, const QString& key) {
-    if (!QFileInfo::exists(path)) return std::nullopt;
+    // Opening a FIFO waits for a writer; a device may never end.
+    if (!QFileInfo(path).isFile()) return std::nullopt;
     QSettings settings(path, QSettings::IniFormat);
     const QString group = FindName(settings.childGroups(), section);
     if (group.isEmpty()) return std::nullopt;
@@ -163,6 +164,7 @@ Status PortSettings::WritePortNumber(int portNumber) const {
     QByteArray original;
     QDateTime lastModified;
     if (QFileInfo::exists(m_path)) {
+        if (!QFileInfo(m_path).isFile()) return failure;
         QFile file(m_path);
         if (!file.open(QIODevice::ReadOnly)) return failure;
         original = file.readAll();
@@ -192,6 +194,28 @@ QString PortSettings::DeviceForPort(int portNumber) const {
 
 Result<LinkTarget> PortSettings::TargetForPort(int portNumber) const {
     return ParseLinkTarget(DeviceForPort(portNumber).toStdString());
+}
+
+QString PortSettings::Problem() const {
+    const QFileInfo info(m_path);
+    if (!info.exists()) return {};
+    if (!info.isFile()) return QStringLiteral("is not a regular file");
+    QFile file(m_path);
+    if (!file.open(QIODevice::ReadOnly)) return QStringLiteral("cannot be read");
+    // Text with no "=" or "[" at all is not a profile, whatever QSettings makes of it.
+    const QByteArray content = file.read(1 << 20);
+    QSettings settings(m_path, QSettings::IniFormat);
+    if (settings.status() != QSettings::NoError ||
+        (!content.trimmed().isEmpty() && !content.contains('=') && !content.contains('[')) ||
+        content.contains('\0'))
+        return QStringLiteral("is not a settings file");
+    if (const auto port = ReadFrom(m_path, kSignSection, kPortKey)) {
+        const std::string text = port->toStdString();
+        // No default can tell "not a number" from a number equal to it; two can.
+        if (ParseProfileInt(text, 1) != ParseProfileInt(text, 2))
+            return QStringLiteral("says comport=%1, not a number").arg(*port);
+    }
+    return {};
 }
 
 QString PortSettings::CodePage() const { return ReadValue(kSignSection, kCodePageKey).trimmed(); }

@@ -54,6 +54,12 @@ public:
     // "[Sign] codepage" as written, empty when not set.
     QString CodePage() const;
 
+    // Why the file's own settings go unused (a phrase after its name: "is not a regular file",
+    // "cannot be read", "is not a settings file", "says comport=abc, not a number"); empty when
+    // they are used, or when there is no file. Only regular files are read: a FIFO would hang
+    // the start.
+    QString Problem() const;
+
 private:
     QString ReadValue(const QString& section, const QString& key) const;
 

@@ -49,8 +49,7 @@ OpenResult SerialSignLink::OpenPort(int, int baudRate) {
                 holder->program.isEmpty()
                     ? QStringLiteral("held by process %1 (its lock file says so)").arg(holder->pid)
                     : QStringLiteral("held by %1 (process %2)")
-                          .arg(holder->program)
-                          .arg(holder->pid);
+                          .arg(holder->program, QString::number(holder->pid));
             OpenError busy{OpenFailure::Busy,
                            QStringLiteral("%1: %2").arg(m_device, heldBy).toStdString()};
             busy.holderPid = holder->pid;

@@ -25,4 +25,11 @@ FrameResult BuildMessageFrame(int signId, int speedPosition, std::string_view ed
     return AddressedFrame(signId, command, MessageBody(editorText));
 }
 
+std::string_view MarkerInBody(std::string_view body) {
+    const std::size_t end = body.find("<E>");
+    const std::size_t id = body.find("<ID");
+    if (end == std::string_view::npos && id == std::string_view::npos) return {};
+    return end < id ? std::string_view("<E>") : std::string_view("<ID");
+}
+
 }  // namespace meridial

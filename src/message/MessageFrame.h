@@ -11,6 +11,12 @@ namespace meridial {
 // The editor holds at most this many characters (encoded bytes, a line break counting two).
 inline constexpr int kMaxMessageLength = 150;
 
+// The longest message frame meridial-sign's decoder takes, and so the longest this program lets
+// a script send: anything longer takes minutes on the line only to be dropped as noise.
+inline constexpr int kMaxMessageFrameBytes = 4096;
+// Its body: the frame less "<IDnn><Fx>", the checksum and "<E>".
+inline constexpr int kMaxMessageBodyBytes = kMaxMessageFrameBytes - 14;
+
 inline constexpr int kSlowestSpeed = 0;
 inline constexpr int kFastestSpeed = 4;
 inline constexpr int kInitialSpeed = 2;
@@ -26,6 +32,10 @@ std::uint8_t MessageChecksum(std::string_view body);
 // "<IDnn><F" + speed letter + ">" + body + checksum + "<E>". The text is the editor's text as
 // bytes in the sign's code page; line breaks are dropped, everything else is sent as it stands.
 FrameResult BuildMessageFrame(int signId, int speedPosition, std::string_view editorText);
+
+// "<E>" or "<ID" in the body, the first found, empty when neither is: a sign that looks for its
+// end marker, or for the next frame, may cut the message there.
+std::string_view MarkerInBody(std::string_view body);
 
 // Typing stops once the text holds the maximum; pasted text is kept whole.
 inline bool AcceptsTypedCharacter(int lengthBefore) { return lengthBefore < kMaxMessageLength; }

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "message/MessageFrame.h"
+
 namespace meridial::sign {
 
 enum class FrameKind { Clock, Zone, Message, Reset, Invalid };
@@ -60,8 +62,8 @@ class SignDecoder {
 public:
     // A frame that stops arriving for this long is reported as truncated.
     static constexpr long long kIdleFlushMs = 400;
-    // A message body longer than this is not from a sign program; it is dropped.
-    static constexpr std::size_t kMaxFrameBytes = 4096;
+    // A frame longer than this is not from a sign program; it is dropped.
+    static constexpr std::size_t kMaxFrameBytes = kMaxMessageFrameBytes;
 
     void Feed(std::uint8_t byte, long long timeMs);
     // Reports a frame that stopped arriving; call when the line is quiet.

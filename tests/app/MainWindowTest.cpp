@@ -217,6 +217,19 @@ TEST_F(MainWindow, PastedTextIsKeptWholeAndCountsLineBreaksAsTwo) {
     EXPECT_EQ(Panel("StatusPanel2"), QStringLiteral("6"));
 }
 
+TEST_F(MainWindow, MarkersInTheMessageAreNotedWithoutABox) {
+    for (const auto& [text, marker] :
+         {std::pair{"HELLO", ""}, std::pair{"A<E>B", "\"<E>\""}, std::pair{"A<ID07>B", "\"<ID\""},
+          std::pair{"A<E\n>B", "\"<E>\""}, std::pair{"<e> <id", ""}}) {
+        Editor()->setPlainText(QString::fromUtf8(text));
+        const QString tip = Child<QLabel>("StatusPanel2")->toolTip();
+        EXPECT_EQ(tip.isEmpty(), *marker == '\0') << text;
+        EXPECT_TRUE(tip.contains(QLatin1String(marker))) << text;
+    }
+    EXPECT_TRUE(boxes.boxes.isEmpty());
+    EXPECT_TRUE(Panel("StatusPanel1").isEmpty());
+}
+
 TEST_F(MainWindow, TransferSendsThreeFramesAndReportsSuccess) {
     link.ReplyWith("ACK");
     Editor()->setPlainText(QStringLiteral("HELLO"));
@@ -310,7 +323,8 @@ TEST_F(MainWindow, SignPreviewShowsWhatATransferWouldLeaveOnTheSignAndSendsNothi
     Child<QSlider>("TrackBar1")->setValue(4);
     Child<QComboBox>("ComboBox2")->setCurrentIndex(1);  // 12 Hour
     preview->Refresh();
-    EXPECT_FALSE(Child<QLabel>("PreviewProblem")->isVisible()) << Child<QLabel>("PreviewProblem")->text().toStdString();
+    EXPECT_FALSE(Child<QLabel>("PreviewProblem")->isVisible())
+        << Child<QLabel>("PreviewProblem")->text().toStdString();
     const sign::SignState& state = preview->Panel()->State();
     EXPECT_EQ(state.Message(), "HELLO");
     EXPECT_EQ(state.Speed(), 'A');

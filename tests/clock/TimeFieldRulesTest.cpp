@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 namespace meridial {
 namespace {
 
@@ -48,6 +50,25 @@ TEST(ApplyEntryRules, KeepsTheTimeWithin235959) {
     EXPECT_EQ(ApplyEntryRules(" 9:59:59"), " 9:59:59");  // blanks are never changed
     EXPECT_EQ(ApplyEntryRules("99:99:99"), "23:59:59");
 }
+
+// What the command line's --time takes: exactly what the field can hold after its entry rules.
+class FieldAllowsTest : public ::testing::TestWithParam<std::pair<const char*, bool>> {};
+
+TEST_P(FieldAllowsTest, OnlyWhatTheEntryRulesKeep) {
+    const auto [text, allowed] = GetParam();
+    EXPECT_EQ(FieldAllows(text), allowed) << '"' << text << '"';
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, FieldAllowsTest,
+    ::testing::Values(
+        std::pair{"05:30:15", true}, std::pair{"23:59:59", true}, std::pair{"00:00:00", true},
+        std::pair{" 5:30:15", true}, std::pair{"  :  :  ", true}, std::pair{"12:  :00", true},
+        std::pair{"2 :00:00", true}, std::pair{"29:00:00", false}, std::pair{"24:00:00", false},
+        std::pair{"30:00:00", false}, std::pair{"12:75:00", false}, std::pair{"12:00:60", false},
+        std::pair{"23:59:60", false}, std::pair{"99:99:99", false}, std::pair{"12:00:00\n", false},
+        std::pair{"12:00:0\n", false}, std::pair{"5:30:15", false}, std::pair{"12-00-00", false},
+        std::pair{"12:00:0x", false}, std::pair{"", false}));
 
 TEST(FirstMissingDigit, SkipsTheOptionalFirstHourDigit) {
     EXPECT_FALSE(FirstMissingDigit(" 5:30:00"));

@@ -2,6 +2,7 @@
 
 #include <grp.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,6 +20,7 @@
 #include <string>
 #include <tuple>
 
+#include "message/MessageFrame.h"
 #include "support/PseudoTerminal.h"
 #include "support/VirtualSign.h"
 
@@ -43,6 +45,8 @@ QStringList Transfer(const QString& port, const QString& message = QStringLitera
                        QStringLiteral("--message"), message} +
            kFixed;
 }
+
+QStringList Words(const char* text) { return QString::fromUtf8(text).split(u' '); }
 
 class CliAgainstSign : public ::testing::Test {
 protected:
@@ -235,6 +239,152 @@ TEST_F(CliAgainstSign, NothingIsSentForAnEmptyMessageOrABadRow) {
     EXPECT_TRUE(sign.Frames(0, 0).isEmpty());
 }
 
+// Input the sign cannot use is refused before the port opens, nothing sent; input it can use
+// but may misread is sent with a warning. In the arguments, {fifo} is a FIFO no one writes,
+// {over} one byte more than the sign decodes and {longest} exactly that much.
+struct InputCase {
+    const char* name;
+    QStringList args;      // after "transfer --port <the sign>"
+    const char* settings;  // the settings file: nullptr none, "{fifo}", or its content
+    QByteArray input;      // standard input
+    int exitCode;
+    const char* err;  // in standard error
+};
+
+class InputChecks : public CliAgainstSign, public ::testing::WithParamInterface<InputCase> {};
+
+TEST_P(InputChecks, RefusedBeforeOpeningOrSentWithAWarning) {
+    const InputCase& c = GetParam();
+    VirtualSign sign;
+    RequireSign(sign);
+    const QString fifo = dir.filePath(QStringLiteral("fifo"));
+    ASSERT_EQ(::mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
+    QStringList args{QStringLiteral("transfer"), QStringLiteral("--port"), sign.LinkPath()};
+    for (QString arg : c.args) {
+        arg.replace(QStringLiteral("{fifo}"), fifo);
+        arg.replace(QStringLiteral("{over}"), QString(kMaxMessageBodyBytes + 1, u'x'));
+        arg.replace(QStringLiteral("{longest}"), QString(kMaxMessageBodyBytes, u'x'));
+        args << arg;
+    }
+    QMap<QString, QString> env;
+    if (c.settings)
+        env.insert(QStringLiteral("MERIDIAL_SETTINGS"),
+                   QByteArray(c.settings) == "{fifo}" ? fifo : WriteSettings(c.settings));
+    const CliRun run = RunCli(args, c.input, env);
+    EXPECT_EQ(run.exitCode, c.exitCode) << run.err.constData();
+    EXPECT_TRUE(run.err.contains(c.err)) << run.err.constData();
+    EXPECT_LT(run.elapsedMs, 20000);
+    if (c.exitCode == 0) return;
+    QThread::msleep(200);
+    EXPECT_TRUE(sign.Frames(0, 0).isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cli, InputChecks,
+    ::testing::Values(
+        InputCase{"TimeHourPast23",
+                  Words("--message HI --time 29:00:00"),
+                  nullptr,
+                  {},
+                  2,
+                  "--time: '29:00:00' is not a time of the field"},
+        InputCase{"TimeMinutePast59",
+                  Words("--message HI --time 12:75:00"),
+                  nullptr,
+                  {},
+                  2,
+                  "--time: '12:75:00'"},
+        InputCase{"TimeAllNines",
+                  Words("--message HI --time 99:99:99"),
+                  nullptr,
+                  {},
+                  2,
+                  "--time: '99:99:99'"},
+        InputCase{"TimeSecond60",
+                  Words("--message HI --time 23:59:60"),
+                  nullptr,
+                  {},
+                  2,
+                  "--time: '23:59:60'"},
+        InputCase{"TimeWithTrailingNewline",
+                  {QStringLiteral("--message"), QStringLiteral("HI"), QStringLiteral("--time"),
+                   QStringLiteral("12:00:00\n")},
+                  nullptr,
+                  {},
+                  2,
+                  "--time: '12:00:00\n'"},
+        InputCase{"TimeWithBlankHourDigit",
+                  {QStringLiteral("--message"), QStringLiteral("HI"), QStringLiteral("--time"),
+                   QStringLiteral(" 5:30:15")},
+                  nullptr,
+                  {},
+                  0,
+                  ""},
+        InputCase{"IdWithPlaceholder",
+                  Words("--message HI --id %1"),
+                  nullptr,
+                  {},
+                  2,
+                  "--id: '%1' is not a whole number from 0 to 99\n"},
+        InputCase{"SpeedWithPlaceholders",
+                  Words("--message HI --speed %2%1"),
+                  nullptr,
+                  {},
+                  2,
+                  "--speed: '%2%1' is not a whole number from 0 to 4\n"},
+        InputCase{"MessageLongerThanTheSignDecodes",
+                  Words("--message {over}"),
+                  nullptr,
+                  {},
+                  4,
+                  "the message is 4083 bytes once encoded; the sign takes at most 4082"},
+        InputCase{"LongestMessage", Words("--dry-run --message {longest}"), nullptr, {}, 0, ""},
+        InputCase{"MessageFileNotRegular",
+                  Words("--message-file /dev/zero"),
+                  nullptr,
+                  {},
+                  2,
+                  "--message-file: '/dev/zero' is not a regular file"},
+        InputCase{"MessageFileFifo",
+                  Words("--message-file {fifo}"),
+                  nullptr,
+                  {},
+                  2,
+                  "is not a regular file"},
+        InputCase{"EndlessStandardInput", Words("--message-file -"), nullptr,
+                  QByteArray(70000, 'x'), 2, "standard input holds more than 65536 bytes"},
+        InputCase{"EndMarkerInMessage",
+                  Words("--message A<E>B"),
+                  nullptr,
+                  {},
+                  0,
+                  "Warning: the message holds \"<E>\"; a sign may cut it there"},
+        InputCase{"AddressInMessage",
+                  Words("--message A<ID03>B"),
+                  nullptr,
+                  {},
+                  0,
+                  "Warning: the message holds \"<ID\""},
+        InputCase{"SettingsFifo",
+                  Words("--message HI"),
+                  "{fifo}",
+                  {},
+                  0,
+                  "' is not a regular file; using the defaults (COM1)"},
+        InputCase{"SettingsGarbage",
+                  Words("--message HI"),
+                  "\x01\x02garbage\xff\xfe",
+                  {},
+                  0,
+                  "' is not a settings file; using the defaults (COM1)"},
+        InputCase{"SettingsPortNotANumber",
+                  Words("--message HI"),
+                  "[Sign]\ncomport=abc\n",
+                  {},
+                  0,
+                  "' says comport=abc, not a number; using the defaults (COM1)"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(CliAgainstSign, MessageFromStandardInputInTheConfiguredCodePage) {
     VirtualSign sign;
     RequireSign(sign);
@@ -297,6 +447,70 @@ TEST_F(CliAgainstSign, DeviceVanishingMidTransferEndsWithOneClearError) {
     EXPECT_TRUE(err.contains("serial line failed")) << err.constData();
     EXPECT_EQ(err.count("serial line failed"), 1);
 }
+
+// Ended by a signal while it holds the port: the CLI closes it (so no lock file stays behind to
+// refuse the next user) and exits as a shell reports the signal; the window closes as if asked.
+struct StopCase {
+    const char* name;
+    bool window;
+    int signal;
+    int exitCode;
+};
+
+class StopSignals : public CliAgainstSign, public ::testing::WithParamInterface<StopCase> {};
+
+TEST_P(StopSignals, ClosePortAndLeaveNoLockFile) {
+    const StopCase& c = GetParam();
+#ifndef MERIDIAL_APP_PATH
+    if (c.window) GTEST_SKIP() << "the desktop program is not built";
+#endif
+    VirtualSign sign;
+    ASSERT_TRUE(sign.ok());
+    QString lockName = sign.Device();
+    lockName.remove(QStringLiteral("/dev/")).replace(u'/', u'_');
+    const QStringList lockFiles{QStringLiteral("/run/lock/LCK..") + lockName,
+                                QStringLiteral("/var/lock/LCK..") + lockName};
+    QProcess program;
+    if (c.window) {
+#ifdef MERIDIAL_APP_PATH
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("MERIDIAL_SETTINGS"), dir.filePath(QStringLiteral("m.ini")));
+        program.setProcessEnvironment(env);
+        program.start(QStringLiteral(MERIDIAL_APP_PATH), {});
+#endif
+    } else {
+        program.start(QStringLiteral(MERIDIAL_CLI_PATH), Transfer(sign.LinkPath()));
+    }
+    ASSERT_TRUE(program.waitForStarted());
+    // The CLI: in the wait after the clock frame, the port held. The window: up and idle.
+    QThread::msleep(c.window ? 1500 : 250);
+    ASSERT_EQ(program.state(), QProcess::Running);
+    ASSERT_EQ(::kill(static_cast<pid_t>(program.processId()), c.signal), 0);
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_TRUE(program.waitForFinished(5000));
+    const qint64 endedMs = clock.elapsed();
+    EXPECT_LT(endedMs, 500) << "did not end promptly";
+    RecordProperty("endedMs", static_cast<int>(endedMs));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), c.exitCode);
+    if (c.window) return;
+    EXPECT_TRUE(program.readAllStandardError().contains("the port is closed"));
+    for (const QString& lock : lockFiles)
+        EXPECT_FALSE(QFileInfo::exists(lock)) << lock.toStdString();
+    // The next transfer goes ahead at once.
+    const CliRun next = RunCli(Transfer(sign.LinkPath()));
+    EXPECT_EQ(next.exitCode, 0) << next.err.constData();
+}
+
+INSTANTIATE_TEST_SUITE_P(Programs, StopSignals,
+                         ::testing::Values(StopCase{"CliInterrupt", false, SIGINT, 130},
+                                           StopCase{"CliTerminate", false, SIGTERM, 143},
+                                           StopCase{"CliHangUp", false, SIGHUP, 129},
+                                           StopCase{"WindowTerminate", true, SIGTERM, 143},
+                                           StopCase{"WindowHangUp", true, SIGHUP, 129}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 struct LocalTimeCase {
     const char* tz;    // the PC's zone; the sign's zone and DST rows follow it by default
@@ -391,8 +605,6 @@ TEST_P(OptionForms, SameFramesEitherWay) {
     EXPECT_EQ(twin.exitCode, 0) << twin.err.constData();
     EXPECT_EQ(run.out, twin.out);
 }
-
-QStringList Words(const char* text) { return QString::fromUtf8(text).split(u' '); }
 
 INSTANTIATE_TEST_SUITE_P(
     Cli, OptionForms,

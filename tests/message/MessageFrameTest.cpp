@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "link/SignFrame.h"
 #include "support/FakeSignLink.h"
 
@@ -44,6 +46,21 @@ TEST(BuildMessageFrame, AngleBracketsAndHighBytesPassAsPlainText) {
     EXPECT_EQ(frame.substr(10, 5), text);
     EXPECT_EQ(static_cast<std::uint8_t>(frame[15]), MessageChecksum(text));
 }
+
+// Sent as they stand, but worth a warning: a sign may end the message at either.
+class MarkerInBodyTest : public ::testing::TestWithParam<std::pair<const char*, const char*>> {};
+
+TEST_P(MarkerInBodyTest, FirstMarkerFound) {
+    const auto [body, marker] = GetParam();
+    EXPECT_EQ(MarkerInBody(body), marker) << body;
+}
+
+INSTANTIATE_TEST_SUITE_P(Bodies, MarkerInBodyTest,
+                         ::testing::Values(std::pair{"HELLO", ""}, std::pair{"A<E>B", "<E>"},
+                                           std::pair{"A<ID07>B", "<ID"}, std::pair{"<ID<E>", "<ID"},
+                                           std::pair{"<E><ID", "<E>"},
+                                           std::pair{"<e> <id <E <I D", ""},
+                                           std::pair{"1 < 2 > 0", ""}));
 
 TEST(LengthLimit, TypingStopsAtTheLimit) {
     EXPECT_TRUE(AcceptsTypedCharacter(149));

@@ -169,6 +169,25 @@ TEST(SignDecoder, AnyByteStreamIsAccountedForWithinBoundedFrames) {
     EXPECT_EQ(accounted, sent);
 }
 
+// The longest message the command line lets through is the longest the decoder takes.
+class MessageLengthTest : public ::testing::TestWithParam<std::pair<int, bool>> {};
+
+TEST_P(MessageLengthTest, DecodedUpToTheLimit) {
+    const auto [bodyBytes, decoded] = GetParam();
+    Line line;
+    line.Send(
+        BuildMessageFrame(1, 2, std::string(static_cast<std::size_t>(bodyBytes), 'x')).value());
+    auto frames = line.decoder.TakeFrames();
+    const auto more = line.Quiet();
+    frames.insert(frames.end(), more.begin(), more.end());
+    ASSERT_FALSE(frames.empty());
+    EXPECT_EQ(frames.front().kind == FrameKind::Message, decoded) << bodyBytes;
+}
+
+INSTANTIATE_TEST_SUITE_P(Limit, MessageLengthTest,
+                         ::testing::Values(std::pair{kMaxMessageBodyBytes, true},
+                                           std::pair{kMaxMessageBodyBytes + 100, false}));
+
 // The sign's answer to each transfer of a session: a fault counts against the transfer its
 // bytes arrived in. An empty string stands for the line going quiet.
 struct TransferRow {

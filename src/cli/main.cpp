@@ -511,6 +511,8 @@ int Sync(const QStringList& args) {
     // A stop signal ends every line's sequence through its link, each closing its port.
     CatchStopSignals();
     RunFleet(jobs, [&](const FleetResult& result) {
+        // A stop cut the run short: its summary says so, not a failed line per sign.
+        if (StopSignal() != 0) return;
         const QString where = QString::fromStdString(result.target.address);
         switch (result.outcome.status) {
             case TransferStatus::Ok:

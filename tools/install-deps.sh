@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(g++ cmake make pkg-config qt6-base-dev qt6-serialport-dev libgl-dev
           libgtest-dev libgmock-dev xvfb xauth x11-apps x11-utils xdotool imagemagick
-          dpkg-dev file lintian ser2net)
+          dpkg-dev file lintian ser2net tzdata)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -28,12 +28,11 @@ QVector<FleetResult> RunFleet(const QVector<FleetJob>& jobs,
     auto runGroup = [&](const QVector<int>& group) {
         for (int index : group) {
             const FleetJob& job = jobs[index];
-            // Each job opens and closes its own link, in the thread of its line: no event loop
-            // is needed, the link waits by blocking.
-            PortLink link([target = job.target](int) { return Result<LinkTarget>(target); },
-                          WaitMode::Blocking);
+            // Each job has a link of its own, made for its target in the thread of its line: no
+            // event loop is needed, the link waits by blocking.
+            const auto link = MakeSignLink(job.target, WaitMode::Blocking);
             FleetResult result{job.name, job.target,
-                               RunTransfer(link, kDefaultPortNumber, job.request)};
+                               RunTransfer(*link, kDefaultPortNumber, job.request)};
             std::lock_guard lock(reporting);
             results[index] = result;
             if (done) done(result);

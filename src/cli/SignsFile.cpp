@@ -98,4 +98,30 @@ Signs ReadSignsFile(const QString& path) {
     return signs;
 }
 
+QString SignLocation(const NamedSign& sign) { return Where(sign.file, sign.name); }
+
+Result<SignsFileContents, QString> LoadSignsFile(const QString& given) {
+    using R = Result<SignsFileContents, QString>;
+    const QString path = given.isEmpty() ? DefaultSignsFile() : given;
+    if (path.isEmpty())
+        return R::Fail(
+            QStringLiteral("no signs file: give --signs FILE, or write "
+                           "$XDG_CONFIG_HOME/meridial/signs.ini or /etc/meridial/signs.ini"));
+    auto signs = ReadSignsFile(path);
+    if (!signs) return R::Fail(signs.error());
+    return SignsFileContents{path, *signs};
+}
+
+Result<NamedSign, QString> FindSign(const SignsFileContents& file, const QString& name) {
+    QStringList names;
+    for (const NamedSign& sign : file.signs) {
+        if (sign.name == name) return sign;
+        names << sign.name;
+    }
+    return Result<NamedSign, QString>::Fail(
+        QStringLiteral("%1: no sign named '%2' (signs: %3)")
+            .arg(file.path, name,
+                 names.isEmpty() ? QStringLiteral("none") : names.join(QStringLiteral(", "))));
+}
+
 }  // namespace meridial::cli

@@ -23,6 +23,21 @@ const QStringList& SignKeys();
 // wins); empty when there is none.
 QString DefaultSignsFile();
 
+// "FILE [SECTION]", how messages name a sign's section.
+QString SignLocation(const NamedSign& sign);
+
+// A signs file read whole: where it was found and its signs in file order.
+struct SignsFileContents {
+    QString path;
+    QVector<NamedSign> signs;
+};
+
+// --signs FILE when given, else the usual places; an error when there is none or it is bad.
+Result<SignsFileContents, QString> LoadSignsFile(const QString& given);
+
+// The sign of that name; the error names the file and the signs it has.
+Result<NamedSign, QString> FindSign(const SignsFileContents& file, const QString& name);
+
 // Every section of the file, in file order. A missing or unreadable file, a section without a
 // port, an unknown key, or a section with both "message" and "message-file" is an error that
 // names the file, the section and the key.

@@ -264,47 +264,22 @@ Result<PreparedTransfer, Refusal> Prepare(TransferOptions& options, const PortSe
     return prepared;
 }
 
-// The signs file a command reads: --signs, else the user's, else the system's.
-Parsed<QVector<NamedSign>> LoadSigns(const QString& given) {
-    const QString path = given.isEmpty() ? DefaultSignsFile() : given;
-    if (path.isEmpty())
-        return Parsed<QVector<NamedSign>>::Fail(
-            QStringLiteral("no signs file: give --signs FILE, or write "
-                           "$XDG_CONFIG_HOME/meridial/signs.ini or /etc/meridial/signs.ini"));
-    return ReadSignsFile(path);
-}
-
-Parsed<NamedSign> FindSign(const QVector<NamedSign>& signs, const QString& name,
-                           const QString& file) {
-    QStringList names;
-    for (const NamedSign& sign : signs) {
-        if (sign.name == name) return sign;
-        names << sign.name;
-    }
-    return Parsed<NamedSign>::Fail(
-        QStringLiteral("%1: no sign named '%2' (signs: %3)")
-            .arg(file, name,
-                 names.isEmpty() ? QStringLiteral("none") : names.join(QStringLiteral(", "))));
-}
-
-QString Where(const NamedSign& sign) { return QStringLiteral("%1 [%2]").arg(sign.file, sign.name); }
-
 // The transfer options a sign's section stands for, checked on their own so that a bad value
 // is reported against the file.
 Parsed<TransferOptions> SignOptions(const NamedSign& sign) {
     auto parsed = ParseTransferOptions(sign.arguments);
     if (!parsed)
-        return Parsed<TransferOptions>::Fail(Where(sign) + QStringLiteral(": ") + parsed.error());
+        return Parsed<TransferOptions>::Fail(SignLocation(sign) + QStringLiteral(": ") +
+                                             parsed.error());
     return parsed;
 }
 
 // --sign NAME: the section's values first, the command line's after them, so the command line
 // wins; a message given on the command line replaces the section's message or file.
 Parsed<TransferOptions> WithSign(const TransferOptions& given, const QStringList& args) {
-    auto signs = LoadSigns(given.signsFile);
-    if (!signs) return Parsed<TransferOptions>::Fail(signs.error());
-    const QString file = signs->isEmpty() ? given.signsFile : signs->first().file;
-    auto sign = FindSign(*signs, given.signName, file.isEmpty() ? DefaultSignsFile() : file);
+    const auto file = LoadSignsFile(given.signsFile);
+    if (!file) return Parsed<TransferOptions>::Fail(file.error());
+    const auto sign = FindSign(*file, given.signName);
     if (!sign) return Parsed<TransferOptions>::Fail(sign.error());
     const auto checked = SignOptions(*sign);
     if (!checked) return Parsed<TransferOptions>::Fail(checked.error());
@@ -428,9 +403,9 @@ int Signs(const QStringList& args) {
     QString file;
     for (const auto& [option, value] : parsed->options)
         if (option == QStringLiteral("signs")) file = value;
-    auto signs = LoadSigns(file);
+    const auto signs = LoadSignsFile(file);
     if (!signs) return Usage(signs.error(), name);
-    for (const NamedSign& sign : *signs) {
+    for (const NamedSign& sign : signs->signs) {
         QStringList values;
         for (qsizetype i = 0; i + 1 < sign.arguments.size(); i += 2)
             if (sign.arguments[i] != QStringLiteral("--port"))
@@ -460,12 +435,12 @@ int Sync(const QStringList& args) {
     }
     if (all == !wanted.isEmpty())
         return Usage(QStringLiteral("sync: name the signs with --sign NAME, or give --all"), name);
-    auto signs = LoadSigns(file);
+    const auto signs = LoadSignsFile(file);
     if (!signs) return Usage(signs.error(), name);
     QVector<NamedSign> chosen;
-    if (all) chosen = *signs;
+    if (all) chosen = signs->signs;
     for (const QString& signName : wanted) {
-        auto sign = FindSign(*signs, signName, file.isEmpty() ? DefaultSignsFile() : file);
+        const auto sign = FindSign(*signs, signName);
         if (!sign) return Usage(sign.error(), name);
         chosen << *sign;
     }
@@ -484,14 +459,14 @@ int Sync(const QStringList& args) {
                 Complain(QStringLiteral("%1: %2").arg(sign.name, warning));
         auto prepared = Prepare(options.value(), settings);
         if (!prepared) {
-            Complain(Where(sign) + QStringLiteral(": ") + prepared.error().message);
+            Complain(SignLocation(sign) + QStringLiteral(": ") + prepared.error().message);
             return prepared.error().exitCode;
         }
         const Result<LinkTarget> target = prepared->plan.resolver(prepared->plan.portNumber);
         if (!target)
-            return Usage(
-                Where(sign) + QStringLiteral(": port: ") + QString::fromStdString(target.error()),
-                name);
+            return Usage(SignLocation(sign) + QStringLiteral(": port: ") +
+                             QString::fromStdString(target.error()),
+                         name);
         LinkTarget line = *target;
         // Two names for one device are one line.
         if (line.kind == LinkKind::SerialDevice)

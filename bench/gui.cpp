@@ -18,12 +18,12 @@
 #include <QWindow>
 #include <cstdio>
 
-#include "app/MenuBarStyle.h"
-#include "app/TForm1.h"
+#include "qt/MenuBarStyle.h"
+#include "qt/TForm1.h"
 #include "link/LinkFactory.h"
 #include "link/ProgramSettings.h"
-#include "link/TSetCom.h"
-#include "ui/MessageBoxes.h"
+#include "qt/TSetCom.h"
+#include "qt/MessageBoxes.h"
 
 #include "BenchSupport.h"
 

@@ -38,7 +38,7 @@ status=0
 if [ -n "$graphical" ]; then
   echo "Opening the window: type a message, press \"Transfer\" and watch the sign's window;"
   echo "Help > Sign Preview... shows the same before sending. Close the window to end."
-  "$build/src/app/meridial" || status=$?
+  "$build/src/qt/meridial" || status=$?
 else
   "$build/src/cli/meridial-cli" transfer --id 0 --message "Welcome to Meridial" || status=$?
   sleep 0.3

@@ -2,7 +2,7 @@
 
 #include <QApplication>
 
-#include "app/MenuBarStyle.h"
+#include "qt/MenuBarStyle.h"
 
 // Window tests run on the offscreen platform unless a display is asked for.
 int main(int argc, char** argv) {

@@ -3,7 +3,7 @@
 #include <QString>
 #include <QVector>
 
-#include "ui/MessageBoxes.h"
+#include "qt/MessageBoxes.h"
 
 namespace meridial::testing {
 

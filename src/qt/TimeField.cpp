@@ -1,4 +1,4 @@
-#include "clock/TimeField.h"
+#include "qt/TimeField.h"
 
 #include <QApplication>
 #include <QKeyEvent>

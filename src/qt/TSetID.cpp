@@ -1,4 +1,4 @@
-#include "service/TSetID.h"
+#include "qt/TSetID.h"
 
 #include <QComboBox>
 #include <QFrame>
@@ -8,11 +8,11 @@
 #include <QVBoxLayout>
 
 #include "service/ResetId.h"
-#include "ui/BoxTexts.h"
-#include "ui/DiscardTypingFilter.h"
-#include "ui/MessageBoxes.h"
+#include "qt/BoxTexts.h"
+#include "qt/DiscardTypingFilter.h"
+#include "qt/MessageBoxes.h"
 #include "link/ProgramSettings.h"
-#include "ui/OuterSize.h"
+#include "qt/OuterSize.h"
 
 namespace meridial {
 

@@ -20,10 +20,10 @@
 #include <string>
 
 #include "clock/ClockFrame.h"
-#include "clock/DateTimeGroup.h"
+#include "qt/DateTimeGroup.h"
 #include "link/SignFrame.h"
 #include "support/RecordingMessageBoxes.h"
-#include "zone/ZoneGroup.h"
+#include "qt/ZoneGroup.h"
 #include "zone/ZoneTable.h"
 
 namespace meridial {

@@ -9,15 +9,15 @@
 #include <memory>
 #include <optional>
 
-#include "app/MenuBarStyle.h"
-#include "app/TAboutBox.h"
-#include "app/TForm1.h"
+#include "qt/MenuBarStyle.h"
+#include "qt/TAboutBox.h"
+#include "qt/TForm1.h"
 #include "link/LinkFactory.h"
 #include "link/ProgramSettings.h"
 #include "link/StopSignals.h"
-#include "link/TSetCom.h"
-#include "service/TSetID.h"
-#include "ui/MessageBoxes.h"
+#include "qt/TSetCom.h"
+#include "qt/TSetID.h"
+#include "qt/MessageBoxes.h"
 
 using namespace meridial;
 

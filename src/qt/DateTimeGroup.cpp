@@ -1,4 +1,4 @@
-#include "clock/DateTimeGroup.h"
+#include "qt/DateTimeGroup.h"
 
 #include <QCalendarWidget>
 #include <QComboBox>
@@ -8,9 +8,9 @@
 #include <QLocale>
 #include <QTimer>
 
-#include "clock/TimeField.h"
+#include "qt/TimeField.h"
 #include "clock/TimeFieldRules.h"
-#include "ui/MessageBoxes.h"
+#include "qt/MessageBoxes.h"
 
 namespace meridial {
 namespace {

@@ -1,4 +1,4 @@
-#include "app/TForm1.h"
+#include "qt/TForm1.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -20,21 +20,21 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include "app/ReadMeWindow.h"
-#include "app/TAboutBox.h"
-#include "clock/DateTimeGroup.h"
+#include "qt/ReadMeWindow.h"
+#include "qt/TAboutBox.h"
+#include "qt/DateTimeGroup.h"
 #include "clock/PcZone.h"
 #include "link/ProgramSettings.h"
-#include "link/TSetCom.h"
+#include "qt/TSetCom.h"
 #include "message/MessageFrame.h"
 #include "message/TextEncoding.h"
 #include "message/TransferSequence.h"
-#include "service/TSetID.h"
-#include "ui/BoxTexts.h"
-#include "ui/MessageBoxes.h"
-#include "ui/OuterSize.h"
+#include "qt/TSetID.h"
+#include "qt/BoxTexts.h"
+#include "qt/MessageBoxes.h"
+#include "qt/OuterSize.h"
 #include "view/SignPreview.h"
-#include "zone/ZoneGroup.h"
+#include "qt/ZoneGroup.h"
 
 namespace meridial {
 namespace {

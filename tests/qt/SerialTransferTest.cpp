@@ -11,11 +11,11 @@
 #include <QTextEdit>
 #include <QTimer>
 
-#include "app/TAboutBox.h"
-#include "app/TForm1.h"
+#include "qt/TAboutBox.h"
+#include "qt/TForm1.h"
 #include "link/LinkFactory.h"
-#include "link/TSetCom.h"
-#include "service/TSetID.h"
+#include "qt/TSetCom.h"
+#include "qt/TSetID.h"
 #include "support/RecordingMessageBoxes.h"
 #include "support/VirtualSign.h"
 #include "link/ProgramSettings.h"

@@ -1,11 +1,11 @@
-#include "app/ReadMeWindow.h"
+#include "qt/ReadMeWindow.h"
 
 #include <QFile>
 #include <QFontDatabase>
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
 
-#include "ui/OuterSize.h"
+#include "qt/OuterSize.h"
 
 namespace meridial {
 

@@ -23,15 +23,15 @@
 #include <QTextEdit>
 #include <QTimer>
 
-#include "app/TAboutBox.h"
-#include "app/TForm1.h"
+#include "qt/TAboutBox.h"
+#include "qt/TForm1.h"
 #include "link/ProgramSettings.h"
-#include "link/TSetCom.h"
+#include "qt/TSetCom.h"
 #include "message/MessageFrame.h"
-#include "service/TSetID.h"
+#include "qt/TSetID.h"
 #include "support/FakeSignLink.h"
 #include "support/RecordingMessageBoxes.h"
-#include "ui/OuterSize.h"
+#include "qt/OuterSize.h"
 #include "view/SignPanel.h"
 #include "view/SignPreview.h"
 

@@ -1,4 +1,4 @@
-#include "app/MenuBarStyle.h"
+#include "qt/MenuBarStyle.h"
 
 #include <QPainter>
 #include <QStyleOptionMenuItem>

@@ -1,4 +1,4 @@
-#include "zone/ZoneGroup.h"
+#include "qt/ZoneGroup.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -8,7 +8,7 @@
 #include <utility>
 
 #include "link/IntegerText.h"
-#include "ui/MessageBoxes.h"
+#include "qt/MessageBoxes.h"
 #include "zone/DstRules.h"
 #include "zone/ZoneTable.h"
 

@@ -1,4 +1,4 @@
-#include "link/TSetCom.h"
+#include "qt/TSetCom.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -11,9 +11,9 @@
 
 #include "link/LinkTarget.h"
 #include "link/ProgramSettings.h"
-#include "ui/DiscardTypingFilter.h"
-#include "ui/MessageBoxes.h"
-#include "ui/OuterSize.h"
+#include "qt/DiscardTypingFilter.h"
+#include "qt/MessageBoxes.h"
+#include "qt/OuterSize.h"
 
 namespace meridial {
 

@@ -1,8 +1,8 @@
-#include "ui/MessageBoxes.h"
+#include "qt/MessageBoxes.h"
 
 #include <QApplication>
 
-#include "ui/BoxTexts.h"
+#include "qt/BoxTexts.h"
 
 namespace meridial {
 namespace {

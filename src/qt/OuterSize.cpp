@@ -1,4 +1,4 @@
-#include "ui/OuterSize.h"
+#include "qt/OuterSize.h"
 
 #include <QEvent>
 #include <QGuiApplication>

@@ -1,4 +1,4 @@
-#include "ui/DiscardTypingFilter.h"
+#include "qt/DiscardTypingFilter.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>

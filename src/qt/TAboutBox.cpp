@@ -1,4 +1,4 @@
-#include "app/TAboutBox.h"
+#include "qt/TAboutBox.h"
 
 #include <QFrame>
 #include <QHBoxLayout>

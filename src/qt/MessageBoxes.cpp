@@ -30,7 +30,54 @@ QMessageBox* MakeBox(QWidget* parent, MessageBoxes::Icon icon, const QString& te
     return box;
 }
 
+MessageBoxes::Icon ToBoxIcon(NoticeIcon icon) {
+    switch (icon) {
+        case NoticeIcon::Information:
+            return MessageBoxes::Icon::Information;
+        case NoticeIcon::Error:
+            return MessageBoxes::Icon::Error;
+        case NoticeIcon::Question:
+            return MessageBoxes::Icon::Question;
+        case NoticeIcon::Plain:
+            break;
+    }
+    return MessageBoxes::Icon::Plain;
+}
+
+QMessageBox::StandardButton ToQt(NoticeButton button) {
+    switch (button) {
+        case NoticeButton::Ok:
+            return QMessageBox::Ok;
+        case NoticeButton::Yes:
+            return QMessageBox::Yes;
+        case NoticeButton::No:
+            break;
+    }
+    return QMessageBox::No;
+}
+
 }  // namespace
+
+void QtNotices::Tell(const Notice& notice) {
+    const QString text = QString::fromStdString(notice.text);
+    const QMessageBox::StandardButton button =
+        notice.buttons.empty() ? QMessageBox::Ok : ToQt(notice.buttons.front());
+    if (notice.details.empty())
+        MessageBoxes::Current().Tell(m_parent, ToBoxIcon(notice.icon), text, button);
+    else
+        MessageBoxes::Current().TellWithDetails(m_parent, ToBoxIcon(notice.icon), text,
+                                                QString::fromStdString(notice.details), button);
+}
+
+NoticeButton QtNotices::Ask(const Notice& notice) {
+    QMessageBox::StandardButtons buttons;
+    for (const NoticeButton button : notice.buttons) buttons |= ToQt(button);
+    const QMessageBox::StandardButton answer = MessageBoxes::Current().Ask(
+        m_parent, ToBoxIcon(notice.icon), QString::fromStdString(notice.text), buttons);
+    for (const NoticeButton button : notice.buttons)
+        if (ToQt(button) == answer) return button;
+    return notice.buttons.empty() ? NoticeButton::Ok : notice.buttons.back();
+}
 
 MessageBoxes& MessageBoxes::Current() {
     static ScreenMessageBoxes screen;

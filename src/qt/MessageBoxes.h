@@ -4,6 +4,8 @@
 #include <QString>
 #include <functional>
 
+#include "ui/Notices.h"
+
 class QWidget;
 
 namespace meridial {
@@ -54,6 +56,18 @@ private:
     void Show(QMessageBox* box);
 
     std::function<bool()> m_sequenceRunning;
+};
+
+// A window's notices drawn as the program's message boxes, with that window as their parent.
+class QtNotices final : public Notices {
+public:
+    explicit QtNotices(QWidget* parent) : m_parent(parent) {}
+
+    void Tell(const Notice& notice) override;
+    NoticeButton Ask(const Notice& notice) override;
+
+private:
+    QWidget* m_parent;
 };
 
 }  // namespace meridial

@@ -60,8 +60,11 @@ void Print(FILE* stream, const QString& text) {
     std::fputc('\n', stream);
 }
 
-// Every complaint leaves through here, so each carries the program's name.
-void Complain(const QString& text) { Print(stderr, kProgram + QStringLiteral(": ") + text); }
+// Every complaint leaves through here, so each line carries the program's name.
+void Complain(const QString& text) {
+    for (const QString& line : text.split(u'\n'))
+        Print(stderr, kProgram + QStringLiteral(": ") + line);
+}
 
 int Usage(const QString& message, const QString& command = {}) {
     Complain(message);
@@ -192,11 +195,14 @@ std::optional<QString> MessageProblem(const std::string& messageBytes, bool quie
 }
 
 // The settings file is read whatever it holds; a broken one means the defaults, which the user
-// should hear about before COM1 is opened in its stead.
+// should hear about before COM1 is opened in its stead, and a line it cannot use may be the one
+// the user meant to name the port.
 void WarnAboutSettings(const PortSettings& settings) {
     if (const QString problem = settings.Problem(); !problem.isEmpty())
         Complain(QStringLiteral("settings file '%1' %2; using the defaults (COM1)")
                      .arg(settings.Path(), problem));
+    for (const QString& line : settings.LineProblems())
+        Complain(QStringLiteral("settings file '%1' %2").arg(settings.Path(), line));
 }
 
 // A stop signal ended the sequence early; the port is closed by now.

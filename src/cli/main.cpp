@@ -60,17 +60,19 @@ void Print(FILE* stream, const QString& text) {
     std::fputc('\n', stream);
 }
 
-// Every complaint leaves through here, so each line carries the program's name.
-void Complain(const QString& text) {
-    for (const QString& line : text.split(u'\n'))
-        Print(stderr, kProgram + QStringLiteral(": ") + line);
-}
+// Every complaint leaves through here, so each carries the program's name.
+void Complain(const QString& text) { Print(stderr, kProgram + QStringLiteral(": ") + text); }
 
-int Usage(const QString& message, const QString& command = {}) {
-    Complain(message);
+// One complaint a line: a signs file names each line it cannot use.
+int Usage(const QStringList& messages, const QString& command = {}) {
+    for (const QString& message : messages) Complain(message);
     Print(stderr, QStringLiteral("Try '%1 help%2'.")
                       .arg(kProgram, command.isEmpty() ? QString() : QLatin1Char(' ') + command));
     return kUsage;
+}
+
+int Usage(const QString& message, const QString& command = {}) {
+    return Usage(QStringList{message}, command);
 }
 
 int Version() {
@@ -282,10 +284,9 @@ Parsed<TransferOptions> SignOptions(const NamedSign& sign) {
 
 // --sign NAME: the section's values first, the command line's after them, so the command line
 // wins; a message given on the command line replaces the section's message or file.
-Parsed<TransferOptions> WithSign(const TransferOptions& given, const QStringList& args) {
-    const auto file = LoadSignsFile(given.signsFile);
-    if (!file) return Parsed<TransferOptions>::Fail(file.error());
-    const auto sign = FindSign(*file, given.signName);
+Parsed<TransferOptions> WithSign(const SignsFileContents& file, const TransferOptions& given,
+                                 const QStringList& args) {
+    const auto sign = FindSign(file, given.signName);
     if (!sign) return Parsed<TransferOptions>::Fail(sign.error());
     const auto checked = SignOptions(*sign);
     if (!checked) return Parsed<TransferOptions>::Fail(checked.error());
@@ -306,7 +307,9 @@ int Transfer(const QStringList& args) {
     if (parsed->help) return Help(TransferCommand());
     if (parsed->version) return Version();
     if (!parsed->signName.isEmpty()) {
-        parsed = WithSign(*parsed, args);
+        const auto file = LoadSignsFile(parsed->signsFile);
+        if (!file) return Usage(file.error().split(u'\n'), QStringLiteral("transfer"));
+        parsed = WithSign(*file, *parsed, args);
         if (!parsed) return Usage(parsed.error(), QStringLiteral("transfer"));
     }
     TransferOptions& options = parsed.value();
@@ -410,7 +413,7 @@ int Signs(const QStringList& args) {
     for (const auto& [option, value] : parsed->options)
         if (option == QStringLiteral("signs")) file = value;
     const auto signs = LoadSignsFile(file);
-    if (!signs) return Usage(signs.error(), name);
+    if (!signs) return Usage(signs.error().split(u'\n'), name);
     for (const NamedSign& sign : signs->signs) {
         QStringList values;
         for (qsizetype i = 0; i + 1 < sign.arguments.size(); i += 2)
@@ -442,7 +445,7 @@ int Sync(const QStringList& args) {
     if (all == !wanted.isEmpty())
         return Usage(QStringLiteral("sync: name the signs with --sign NAME, or give --all"), name);
     const auto signs = LoadSignsFile(file);
-    if (!signs) return Usage(signs.error(), name);
+    if (!signs) return Usage(signs.error().split(u'\n'), name);
     QVector<NamedSign> chosen;
     if (all) chosen = signs->signs;
     for (const QString& signName : wanted) {

@@ -3,32 +3,36 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
-#include <QSettings>
+#include <QHash>
 #include <QStandardPaths>
+#include <algorithm>
+#include <optional>
+
+#include "cli/TransferOptions.h"
+#include "link/ProfileFile.h"
 
 namespace meridial::cli {
 namespace {
 
 using Signs = Result<QVector<NamedSign>, QString>;
 
-// Section names in the order the file gives them (QSettings sorts them).
-QStringList SectionsInFileOrder(const QString& path) {
-    QFile file(path);
-    QStringList sections;
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) return sections;
-    static const QRegularExpression kSection(QStringLiteral("^\\s*\\[([^\\]]+)\\]\\s*$"));
-    while (!file.atEnd()) {
-        const auto match = kSection.match(QString::fromUtf8(file.readLine()).trimmed());
-        if (match.hasMatch() && !sections.contains(match.captured(1).trimmed()))
-            sections << match.captured(1).trimmed();
-    }
-    return sections;
+constexpr qint64 kLongestFile = 1 << 20;
+// A hostile file could name a million lines; the first few tell the user what to fix.
+constexpr qsizetype kMostErrors = 20;
+
+QString Where(const QString& path, int line, const QString& section, const QString& key = {}) {
+    QString where = QStringLiteral("%1:%2").arg(path, QString::number(line));
+    if (!section.isNull()) where += QStringLiteral(" [%1]").arg(section);
+    if (!key.isEmpty()) where += u' ' + key;
+    return where;
 }
 
-QString Where(const QString& path, const QString& section, const QString& key = {}) {
-    return key.isEmpty() ? QStringLiteral("%1 [%2]").arg(path, section)
-                         : QStringLiteral("%1 [%2] %3").arg(path, section, key);
+// The text when the bytes are UTF-8; the message goes to the sign converted from it, and a
+// replacement character would change it.
+std::optional<QString> Utf8(const std::string& bytes) {
+    QString text = QString::fromStdString(bytes);
+    if (text.toStdString() != bytes) return std::nullopt;
+    return text;
 }
 
 }  // namespace
@@ -55,50 +59,106 @@ Signs ReadSignsFile(const QString& path) {
     if (!info.exists()) return Signs::Fail(QStringLiteral("%1: no such file").arg(path));
     // A FIFO or a device would hang the read or never end.
     if (!info.isFile()) return Signs::Fail(QStringLiteral("%1: not a regular file").arg(path));
-    if (!info.isReadable()) return Signs::Fail(QStringLiteral("%1: cannot be read").arg(path));
-    QSettings settings(path, QSettings::IniFormat);
-    if (settings.status() != QSettings::NoError)
-        return Signs::Fail(QStringLiteral("%1: not a valid signs file").arg(path));
-    QVector<NamedSign> signs;
-    const QStringList groups = settings.childGroups();
-    for (const QString& section : SectionsInFileOrder(path)) {
-        if (!groups.contains(section)) continue;
-        settings.beginGroup(section);
-        NamedSign sign{section, path, {}, {}};
-        const QStringList keys = settings.childKeys();
-        for (const QString& key : keys) {
-            if (!SignKeys().contains(key)) {
-                settings.endGroup();
-                return Signs::Fail(QStringLiteral("%1: unknown key (known: %2)")
-                                       .arg(Where(path, section, key), SignKeys().join(u' ')));
-            }
-            const QVariant raw = settings.value(key);
-            // A value with a comma comes back as a list; a message may well hold commas.
-            const QString value = raw.typeId() == QMetaType::QStringList
-                                      ? raw.toStringList().join(QStringLiteral(", "))
-                                      : raw.toString();
-            if (key == QStringLiteral("port")) sign.port = value.trimmed();
-            // A message file is found beside the signs file when its path is relative.
-            const QString argument =
-                key == QStringLiteral("message-file") && value != QStringLiteral("-")
-                    ? info.absoluteDir().absoluteFilePath(value)
-                    : value;
-            sign.arguments << QStringLiteral("--") + key << argument;
-        }
-        settings.endGroup();
-        if (sign.port.isEmpty())
-            return Signs::Fail(
-                QStringLiteral("%1: no port").arg(Where(path, section, QStringLiteral("port"))));
-        if (keys.contains(QStringLiteral("message")) &&
-            keys.contains(QStringLiteral("message-file")))
-            return Signs::Fail(QStringLiteral("%1: give message or message-file, not both")
-                                   .arg(Where(path, section)));
-        signs.push_back(sign);
-    }
-    return signs;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return Signs::Fail(QStringLiteral("%1: cannot be read").arg(path));
+    const QByteArray bytes = file.read(kLongestFile + 1);
+    if (bytes.size() > kLongestFile)
+        return Signs::Fail(QStringLiteral("%1: larger than 1 MiB, not a signs file").arg(path));
+    return ReadSignsText(bytes, path);
 }
 
-QString SignLocation(const NamedSign& sign) { return Where(sign.file, sign.name); }
+Signs ReadSignsText(const QByteArray& bytes, const QString& path) {
+    const ProfileFile profile =
+        ParseProfile(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    QList<std::pair<int, QString>> errors;  // by line
+    auto fail = [&](int line, const QString& text) { errors.append({line, text}); };
+    for (const ProfileProblem& problem : profile.problems)
+        fail(problem.line, Where(path, problem.line, {}) + QStringLiteral(": ") +
+                               QString::fromStdString(problem.text));
+    for (const ProfileEntry& entry : profile.loose)
+        fail(entry.line,
+             Where(path, entry.line, {}, QString::fromStdString(ProfileExcerpt(entry.key))) +
+                 QStringLiteral(": before any [sign] section"));
+
+    const QDir folder = QFileInfo(path).absoluteDir();
+    QVector<NamedSign> signs;
+    QHash<QString, int> sectionLines;
+    for (const ProfileSection& section : profile.sections) {
+        if (!section.usable) continue;  // its header is an error already
+        const auto name = Utf8(section.name);
+        if (!name) {
+            fail(section.line, Where(path, section.line, {}) +
+                                   QStringLiteral(": the section's name is not UTF-8 text"));
+            continue;
+        }
+        if (const auto first = sectionLines.constFind(*name); first != sectionLines.cend()) {
+            fail(section.line, Where(path, section.line, *name) +
+                                   QStringLiteral(": a second section of that name (the first is "
+                                                  "on line %1)")
+                                       .arg(*first));
+            continue;
+        }
+        sectionLines.insert(*name, section.line);
+        NamedSign sign{*name, path, section.line, {}, {}};
+        QHash<QString, int> keyLines;
+        for (const ProfileEntry& entry : section.entries) {
+            const QString key = QString::fromStdString(entry.key);
+            const QString where =
+                Where(path, entry.line, *name, QString::fromStdString(ProfileExcerpt(entry.key)));
+            if (!SignKeys().contains(key)) {
+                fail(
+                    entry.line,
+                    where + QStringLiteral(": unknown key (known: %1)").arg(SignKeys().join(u' ')));
+                continue;
+            }
+            if (const auto first = keyLines.constFind(key); first != keyLines.cend()) {
+                fail(entry.line,
+                     where + QStringLiteral(": given again (first on line %1)").arg(*first));
+                continue;
+            }
+            keyLines.insert(key, entry.line);
+            const auto value = Utf8(entry.value);
+            if (!value) {
+                fail(entry.line, where + QStringLiteral(": the value is not UTF-8 text"));
+                continue;
+            }
+            const QString option = QStringLiteral("--") + key;
+            // Checked here as the option checks it, so the error can name the line; a message
+            // is any text, and a message file is read only when the sign is used.
+            if (key != QStringLiteral("message") && key != QStringLiteral("message-file"))
+                if (const auto checked = ParseTransferOptions({option, *value}); !checked)
+                    fail(entry.line,
+                         Where(path, entry.line, *name) + QStringLiteral(": ") + checked.error());
+            if (key == QStringLiteral("port")) sign.port = value->trimmed();
+            // A message file is found beside the signs file when its path is relative.
+            const QString argument =
+                key == QStringLiteral("message-file") && *value != QStringLiteral("-")
+                    ? folder.absoluteFilePath(*value)
+                    : *value;
+            sign.arguments << option << argument;
+        }
+        if (sign.port.isEmpty())
+            fail(section.line, Where(path, section.line, *name, QStringLiteral("port")) +
+                                   QStringLiteral(": no port"));
+        if (keyLines.contains(QStringLiteral("message")) &&
+            keyLines.contains(QStringLiteral("message-file")))
+            fail(section.line, Where(path, section.line, *name) +
+                                   QStringLiteral(": give message or message-file, not both"));
+        signs.push_back(sign);
+    }
+    if (errors.isEmpty()) return signs;
+    std::stable_sort(errors.begin(), errors.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    QStringList lines;
+    for (qsizetype i = 0; i < std::min(errors.size(), kMostErrors); ++i) lines << errors[i].second;
+    if (errors.size() > kMostErrors)
+        lines << QStringLiteral("%1: %2 more lines it cannot use")
+                     .arg(path, QString::number(errors.size() - kMostErrors));
+    return Signs::Fail(lines.join(u'\n'));
+}
+
+QString SignLocation(const NamedSign& sign) { return Where(sign.file, sign.line, sign.name); }
 
 Result<SignsFileContents, QString> LoadSignsFile(const QString& given) {
     using R = Result<SignsFileContents, QString>;

@@ -12,6 +12,7 @@ namespace meridial::cli {
 struct NamedSign {
     QString name;
     QString file;           // where it was read, for messages
+    int line = 0;           // of its header
     QStringList arguments;  // as transfer options: "--port", "tcp://...", "--id", "3", ...
     QString port;           // the "port" value, which groups signs that share a line
 };
@@ -23,7 +24,7 @@ const QStringList& SignKeys();
 // wins); empty when there is none.
 QString DefaultSignsFile();
 
-// "FILE [SECTION]", how messages name a sign's section.
+// "FILE:LINE [SECTION]", how messages name a sign's section.
 QString SignLocation(const NamedSign& sign);
 
 // A signs file read whole: where it was found and its signs in file order.
@@ -38,9 +39,16 @@ Result<SignsFileContents, QString> LoadSignsFile(const QString& given);
 // The sign of that name; the error names the file and the signs it has.
 Result<NamedSign, QString> FindSign(const SignsFileContents& file, const QString& name);
 
-// Every section of the file, in file order. A missing or unreadable file, a section without a
-// port, an unknown key, or a section with both "message" and "message-file" is an error that
-// names the file, the section and the key.
+// Every section of the file, in file order. A missing or unreadable file is an error; so is every
+// line the file cannot use, each named "FILE:LINE [SECTION] KEY: why", one a line: a line of
+// no kind, a key before any section, a section or key given twice, an unknown key, a value its
+// transfer option refuses, a section without a port or with both "message" and "message-file".
+// Section names and keys are compared with their case; a name may hold any printable character
+// but "]", and ";" or "#" start a comment only at the start of a line.
 Result<QVector<NamedSign>, QString> ReadSignsFile(const QString& path);
+
+// The same on the file's bytes; path only names the file in messages and anchors a relative
+// message-file.
+Result<QVector<NamedSign>, QString> ReadSignsText(const QByteArray& bytes, const QString& path);
 
 }  // namespace meridial::cli

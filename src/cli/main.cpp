@@ -63,11 +63,16 @@ void Print(FILE* stream, const QString& text) {
 // Every complaint leaves through here, so each carries the program's name.
 void Complain(const QString& text) { Print(stderr, kProgram + QStringLiteral(": ") + text); }
 
-int Usage(const QString& message, const QString& command = {}) {
-    Complain(message);
+// One complaint a line: a signs file names each line it cannot use.
+int Usage(const QStringList& messages, const QString& command = {}) {
+    for (const QString& message : messages) Complain(message);
     Print(stderr, QStringLiteral("Try '%1 help%2'.")
                       .arg(kProgram, command.isEmpty() ? QString() : QLatin1Char(' ') + command));
     return kUsage;
+}
+
+int Usage(const QString& message, const QString& command = {}) {
+    return Usage(QStringList{message}, command);
 }
 
 int Version() {
@@ -192,11 +197,14 @@ std::optional<QString> MessageProblem(const std::string& messageBytes, bool quie
 }
 
 // The settings file is read whatever it holds; a broken one means the defaults, which the user
-// should hear about before COM1 is opened in its stead.
+// should hear about before COM1 is opened in its stead, and a line it cannot use may be the one
+// the user meant to name the port.
 void WarnAboutSettings(const PortSettings& settings) {
     if (const QString problem = settings.Problem(); !problem.isEmpty())
         Complain(QStringLiteral("settings file '%1' %2; using the defaults (COM1)")
                      .arg(settings.Path(), problem));
+    for (const QString& line : settings.LineProblems())
+        Complain(QStringLiteral("settings file '%1' %2").arg(settings.Path(), line));
 }
 
 // A stop signal ended the sequence early; the port is closed by now.
@@ -276,10 +284,9 @@ Parsed<TransferOptions> SignOptions(const NamedSign& sign) {
 
 // --sign NAME: the section's values first, the command line's after them, so the command line
 // wins; a message given on the command line replaces the section's message or file.
-Parsed<TransferOptions> WithSign(const TransferOptions& given, const QStringList& args) {
-    const auto file = LoadSignsFile(given.signsFile);
-    if (!file) return Parsed<TransferOptions>::Fail(file.error());
-    const auto sign = FindSign(*file, given.signName);
+Parsed<TransferOptions> WithSign(const SignsFileContents& file, const TransferOptions& given,
+                                 const QStringList& args) {
+    const auto sign = FindSign(file, given.signName);
     if (!sign) return Parsed<TransferOptions>::Fail(sign.error());
     const auto checked = SignOptions(*sign);
     if (!checked) return Parsed<TransferOptions>::Fail(checked.error());
@@ -300,7 +307,9 @@ int Transfer(const QStringList& args) {
     if (parsed->help) return Help(TransferCommand());
     if (parsed->version) return Version();
     if (!parsed->signName.isEmpty()) {
-        parsed = WithSign(*parsed, args);
+        const auto file = LoadSignsFile(parsed->signsFile);
+        if (!file) return Usage(file.error().split(u'\n'), QStringLiteral("transfer"));
+        parsed = WithSign(*file, *parsed, args);
         if (!parsed) return Usage(parsed.error(), QStringLiteral("transfer"));
     }
     TransferOptions& options = parsed.value();
@@ -404,7 +413,7 @@ int Signs(const QStringList& args) {
     for (const auto& [option, value] : parsed->options)
         if (option == QStringLiteral("signs")) file = value;
     const auto signs = LoadSignsFile(file);
-    if (!signs) return Usage(signs.error(), name);
+    if (!signs) return Usage(signs.error().split(u'\n'), name);
     for (const NamedSign& sign : signs->signs) {
         QStringList values;
         for (qsizetype i = 0; i + 1 < sign.arguments.size(); i += 2)
@@ -436,7 +445,7 @@ int Sync(const QStringList& args) {
     if (all == !wanted.isEmpty())
         return Usage(QStringLiteral("sync: name the signs with --sign NAME, or give --all"), name);
     const auto signs = LoadSignsFile(file);
-    if (!signs) return Usage(signs.error(), name);
+    if (!signs) return Usage(signs.error().split(u'\n'), name);
     QVector<NamedSign> chosen;
     if (all) chosen = signs->signs;
     for (const QString& signName : wanted) {

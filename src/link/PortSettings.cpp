@@ -1,13 +1,12 @@
 #include "link/PortSettings.h"
 
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <QSettings>
 #include <QStandardPaths>
+#include <algorithm>
 
 #include "link/IntegerText.h"
 #include "link/SerialPlatform.h"
@@ -20,93 +19,47 @@ const QString kPortKey = QStringLiteral("comport");
 const QString kCodePageKey = QStringLiteral("codepage");
 const QString kPortsSection = QStringLiteral("Ports");
 
-// Profile files are case-insensitive; QSettings is not on this platform, and hand-edited files
-// say "SIGN" or "ComPort" as often as not.
-QString FindName(const QStringList& names, const QString& wanted) {
-    for (const QString& name : names)
-        if (name.compare(wanted, Qt::CaseInsensitive) == 0) return name;
-    return {};
+constexpr qint64 kLongestFile = 1 << 20;
+
+const ProfileSyntax kSyntax{.trailingComments = true};
+
+// The first entry of that key in a section of that name, in file order. A second [Sign] goes on
+// where the first left off, so the first "comport" of all counts.
+const ProfileEntry* FindEntry(const ProfileFile& file, std::string_view section,
+                              std::string_view key) {
+    for (const ProfileSection& candidate : file.sections) {
+        if (!candidate.usable || !SameName(candidate.name, section)) continue;
+        for (const ProfileEntry& entry : candidate.entries)
+            if (SameName(entry.key, key)) return &entry;
+    }
+    return nullptr;
+}
+
+// The file's bytes when it is a regular file that can be read. Opening a FIFO waits for a
+// writer; a device may never end.
+std::optional<QByteArray> ReadBytes(const QString& path) {
+    if (!QFileInfo(path).isFile()) return std::nullopt;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
+    return file.read(kLongestFile);
+}
+
+std::string_view View(const QByteArray& bytes) {
+    return {bytes.constData(), static_cast<std::size_t>(bytes.size())};
 }
 
 std::optional<QString> ReadFrom(const QString& path, const QString& section, const QString& key) {
-    // Opening a FIFO waits for a writer; a device may never end.
-    if (!QFileInfo(path).isFile()) return std::nullopt;
-    QSettings settings(path, QSettings::IniFormat);
-    const QString group = FindName(settings.childGroups(), section);
-    if (group.isEmpty()) return std::nullopt;
-    settings.beginGroup(group);
-    const QString name = FindName(settings.childKeys(), key);
-    if (name.isEmpty()) return std::nullopt;
-    const QVariant value = settings.value(name);
-    // A value with a comma comes back as a list; it is not a number or a device name then.
-    return value.typeId() == QMetaType::QStringList ? value.toStringList().join(u',')
-                                                    : value.toString();
+    const auto bytes = ReadBytes(path);
+    if (!bytes) return std::nullopt;
+    const auto value = SettingsValue(View(*bytes), section.toStdString(), key.toStdString());
+    if (!value) return std::nullopt;
+    return QString::fromStdString(*value);
 }
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
-// The file as the user wrote it, with the value of every "comport" line under [Sign] replaced.
-// Lines are compared the way the reader sees them (a leading BOM, blanks and case ignored) but
-// copied byte for byte, so comments, order, other sections and CR LF line ends survive. A
-// missing line goes right under the first [Sign]; a missing section goes at the end.
-QByteArray WithPortNumber(const QByteArray& original, int portNumber) {
-    const QByteArray eol =
-        original.contains("\r\n") ? QByteArrayLiteral("\r\n") : QByteArrayLiteral("\n");
-    const QByteArray value = QByteArray::number(portNumber);
-    const QByteArray bom = QByteArrayLiteral("\xEF\xBB\xBF");
-
-    QByteArray result = original;
-    qsizetype firstSignHeaderEnd = -1;  // where the line after the first [Sign] starts
-    bool headerHasEol = true;
-    bool inSign = false;
-    QList<std::pair<qsizetype, qsizetype>> valueRanges;
-    for (qsizetype start = 0; start < original.size();) {
-        qsizetype end = original.indexOf('\n', start);
-        const bool hasEol = end >= 0;
-        end = hasEol ? end : original.size();
-        qsizetype contentEnd = end;
-        if (hasEol && contentEnd > start && original[contentEnd - 1] == '\r') --contentEnd;
-        qsizetype contentStart = start;
-        if (start == 0 && original.startsWith(bom)) contentStart = bom.size();
-        const QByteArray text = original.mid(contentStart, contentEnd - contentStart);
-        const QByteArray trimmed = text.trimmed();
-        const qsizetype next = hasEol ? end + 1 : end;
-
-        if (trimmed.startsWith('[') && trimmed.contains(']')) {
-            const QByteArray name = trimmed.mid(1, trimmed.indexOf(']') - 1).trimmed();
-            inSign = QString::fromUtf8(name).compare(kSignSection, Qt::CaseInsensitive) == 0;
-            if (inSign && firstSignHeaderEnd < 0) {
-                firstSignHeaderEnd = next;
-                headerHasEol = hasEol;
-            }
-        } else if (inSign && !trimmed.startsWith(';') && !trimmed.startsWith('#')) {
-            const qsizetype equals = text.indexOf('=');
-            if (equals > 0 && QString::fromUtf8(text.left(equals).trimmed())
-                                      .compare(kPortKey, Qt::CaseInsensitive) == 0) {
-                qsizetype valueStart = equals + 1;
-                while (valueStart < text.size() && IsBlank(text[valueStart])) ++valueStart;
-                // A "; note" after the value is a comment to the reader; keep it.
-                qsizetype valueEnd = text.indexOf(';', valueStart);
-                if (valueEnd < 0) valueEnd = text.size();
-                while (valueEnd > valueStart && IsBlank(text[valueEnd - 1])) --valueEnd;
-                valueRanges.append({contentStart + valueStart, contentStart + valueEnd});
-            }
-        }
-        start = next;
-    }
-    // From the last so the earlier offsets stay valid.
-    for (auto it = valueRanges.crbegin(); it != valueRanges.crend(); ++it)
-        result.replace(it->first, it->second - it->first, value);
-    if (!valueRanges.isEmpty()) return result;
-
-    const QByteArray line = QByteArrayLiteral("comport=") + value;
-    if (firstSignHeaderEnd >= 0) {
-        result.insert(firstSignHeaderEnd, headerHasEol ? line + eol : eol + line);
-        return result;
-    }
-    if (!result.isEmpty() && !result.endsWith('\n')) result += eol;
-    result += QByteArrayLiteral("[Sign]") + eol + line + eol;
-    return result;
+// Text with no "=" or "[" at all, or with NUL bytes, is not a profile of any program.
+bool IsSettingsText(const QByteArray& content) {
+    return !content.contains('\0') &&
+           (content.trimmed().isEmpty() || content.contains('=') || content.contains('['));
 }
 
 }  // namespace
@@ -162,27 +115,27 @@ Status PortSettings::WritePortNumber(int portNumber) const {
                                             .toStdString());
     if (!QDir().mkpath(QFileInfo(m_path).absolutePath())) return failure;
     QByteArray original;
-    QDateTime lastModified;
     if (QFileInfo::exists(m_path)) {
-        if (!QFileInfo(m_path).isFile()) return failure;
-        QFile file(m_path);
-        if (!file.open(QIODevice::ReadOnly)) return failure;
-        original = file.readAll();
-        lastModified = file.fileTime(QFileDevice::FileModificationTime);
+        const auto bytes = ReadBytes(m_path);
+        if (!bytes) return failure;
+        original = *bytes;
     }
     // Written beside the file and renamed over it: a full disk or a crash leaves the old file.
     QSaveFile file(m_path);
     if (!file.open(QIODevice::WriteOnly)) return failure;
-    const QByteArray updated = WithPortNumber(original, portNumber);
-    // Flushed first: a buffered write would stamp the file again after setFileTime.
-    if (file.write(updated) != updated.size() || !file.flush()) return failure;
-    // QSettings keeps files it has read and parses one again only when its size or time (in
-    // milliseconds) changed, and the kernel stamps files from a coarse clock: "comport=5" becoming
-    // "comport=2" a moment later would still be read back as 5.
-    QDateTime stamp = QDateTime::currentDateTime();
-    if (lastModified.isValid() && stamp <= lastModified) stamp = lastModified.addMSecs(1);
-    file.setFileTime(stamp, QFileDevice::FileModificationTime);
-    if (!file.commit()) return failure;
+    const std::string updated = SettingsWithPortNumber(View(original), portNumber);
+    if (file.write(updated.data(), static_cast<qint64>(updated.size())) !=
+            static_cast<qint64>(updated.size()) ||
+        !file.commit())
+        return failure;
+    // The dialog says the port is stored only when the file now says so to any reader.
+    const auto stored = ReadBytes(m_path);
+    const auto value =
+        stored ? SettingsValue(View(*stored), kSignSection.toStdString(), kPortKey.toStdString())
+               : std::nullopt;
+    if (!stored || View(*stored) != updated || !value ||
+        ParseProfileInt(*value, portNumber + 1) != portNumber)
+        return failure;
     return Done();
 }
 
@@ -200,24 +153,87 @@ QString PortSettings::Problem() const {
     const QFileInfo info(m_path);
     if (!info.exists()) return {};
     if (!info.isFile()) return QStringLiteral("is not a regular file");
-    QFile file(m_path);
-    if (!file.open(QIODevice::ReadOnly)) return QStringLiteral("cannot be read");
-    // Text with no "=" or "[" at all is not a profile, whatever QSettings makes of it.
-    const QByteArray content = file.read(1 << 20);
-    QSettings settings(m_path, QSettings::IniFormat);
-    if (settings.status() != QSettings::NoError ||
-        (!content.trimmed().isEmpty() && !content.contains('=') && !content.contains('[')) ||
-        content.contains('\0'))
-        return QStringLiteral("is not a settings file");
-    if (const auto port = ReadFrom(m_path, kSignSection, kPortKey)) {
-        const std::string text = port->toStdString();
+    const auto content = ReadBytes(m_path);
+    if (!content) return QStringLiteral("cannot be read");
+    if (!IsSettingsText(*content)) return QStringLiteral("is not a settings file");
+    if (const auto port =
+            SettingsValue(View(*content), kSignSection.toStdString(), kPortKey.toStdString())) {
         // No default can tell "not a number" from a number equal to it; two can.
-        if (ParseProfileInt(text, 1) != ParseProfileInt(text, 2))
-            return QStringLiteral("says comport=%1, not a number").arg(*port);
+        if (ParseProfileInt(*port, 1) != ParseProfileInt(*port, 2))
+            return QStringLiteral("says comport=%1, not a number")
+                .arg(QString::fromStdString(*port));
     }
     return {};
 }
 
+QStringList PortSettings::LineProblems() const {
+    const auto content = ReadBytes(m_path);
+    if (!content || !IsSettingsText(*content)) return {};
+    QStringList lines;
+    for (const ProfileProblem& problem : SettingsProblems(View(*content)))
+        lines << QStringLiteral("line %1: %2")
+                     .arg(QString::number(problem.line), QString::fromStdString(problem.text));
+    return lines;
+}
+
 QString PortSettings::CodePage() const { return ReadValue(kSignSection, kCodePageKey).trimmed(); }
+
+std::optional<std::string> SettingsValue(std::string_view file, std::string_view section,
+                                         std::string_view key) {
+    const ProfileFile profile = ParseProfile(file, kSyntax);
+    if (const ProfileEntry* entry = FindEntry(profile, section, key)) return entry->value;
+    return std::nullopt;
+}
+
+std::vector<ProfileProblem> SettingsProblems(std::string_view file) {
+    const ProfileFile profile = ParseProfile(file, kSyntax);
+    std::vector<ProfileProblem> problems = profile.problems;
+    for (const ProfileEntry& entry : profile.loose)
+        problems.push_back(
+            {entry.line, "'" + ProfileExcerpt(entry.key) + "' before any [section]; not used"});
+    for (const ProfileSection& section : profile.sections) {
+        if (!section.usable) {
+            for (ProfileProblem& problem : problems)
+                if (problem.line == section.line && !section.entries.empty())
+                    problem.text += "; the entries under it are not used";
+            continue;
+        }
+        for (const ProfileEntry& entry : section.entries)
+            if (const ProfileEntry* first = FindEntry(profile, section.name, entry.key);
+                first != &entry)
+                problems.push_back({entry.line, "'" + ProfileExcerpt(entry.key) + "' again in [" +
+                                                    ProfileExcerpt(section.name) + "]; line " +
+                                                    std::to_string(first->line) + " counts"});
+    }
+    std::stable_sort(problems.begin(), problems.end(),
+                     [](const auto& a, const auto& b) { return a.line < b.line; });
+    return problems;
+}
+
+std::string SettingsWithPortNumber(std::string_view file, int portNumber) {
+    const ProfileFile profile = ParseProfile(file, kSyntax);
+    const std::string value = std::to_string(portNumber);
+    std::string result(file);
+    if (const ProfileEntry* entry =
+            FindEntry(profile, kSignSection.toStdString(), kPortKey.toStdString())) {
+        // "comport= ;note" holds an empty value right before the comment: "5;note" would read
+        // as one value.
+        const bool beforeComment = entry->valueBegin == entry->valueEnd &&
+                                   entry->valueEnd < result.size() &&
+                                   result[entry->valueEnd] == ';';
+        result.replace(entry->valueBegin, entry->valueEnd - entry->valueBegin,
+                       beforeComment ? value + ' ' : value);
+        return result;
+    }
+    const std::string& eol = profile.lineEnd;
+    const std::string line = "comport=" + value;
+    for (const ProfileSection& section : profile.sections) {
+        if (!section.usable || !SameName(section.name, kSignSection.toStdString())) continue;
+        result.insert(section.next, section.headerEndsLine ? line + eol : eol + line);
+        return result;
+    }
+    if (!result.empty() && result.back() != '\n' && result.back() != '\r') result += eol;
+    return result + "[Sign]" + eol + line + eol;
+}
 
 }  // namespace meridial

@@ -16,13 +16,25 @@
 #include "qt/OuterSize.h"
 
 namespace meridial {
+namespace {
+
+// The file in use and, as the window has no standard error, what in it goes unused.
+QString SettingsTip(const PortSettings& file) {
+    QStringList lines{
+        QStringLiteral("Settings file: %1").arg(QDir::toNativeSeparators(file.Path()))};
+    if (const QString problem = file.Problem(); !problem.isEmpty())
+        lines << QStringLiteral("It %1; the defaults are used.").arg(problem);
+    const QStringList unused = file.LineProblems();
+    if (!unused.isEmpty()) lines << QStringLiteral("Not used:") << unused;
+    return lines.join(u'\n');
+}
+
+}  // namespace
 
 TSetCom::TSetCom(ProgramSettings& settings, QWidget* parent)
     : QDialog(parent), m_settings(settings) {
     setObjectName(QStringLiteral("SetCom"));
     setWindowTitle(QStringLiteral("SetCom"));
-    setToolTip(QStringLiteral("Settings file: %1")
-                   .arg(QDir::toNativeSeparators(m_settings.File().Path())));
     OuterSize::Apply(this, QSize(307, 231));
 
     auto* image = new QLabel(this);
@@ -73,6 +85,7 @@ void TSetCom::FormCreate() {
 }
 
 void TSetCom::showEvent(QShowEvent* event) {
+    setToolTip(SettingsTip(m_settings.File()));
     // Each item names the device behind it, which on this platform is not obvious from "COMn".
     for (int i = 0; i < m_list->count(); ++i) {
         const QString device = m_settings.File().DeviceForPort(i + kFirstPortNumber);

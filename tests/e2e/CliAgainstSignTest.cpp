@@ -382,7 +382,13 @@ INSTANTIATE_TEST_SUITE_P(
                   "[Sign]\ncomport=abc\n",
                   {},
                   0,
-                  "' says comport=abc, not a number; using the defaults (COM1)"}),
+                  "' says comport=abc, not a number; using the defaults (COM1)"},
+        InputCase{"SettingsStrayQuote",
+                  Words("--message HI"),
+                  "\"legacy\n[Sign]\ncomport=1\n",
+                  {},
+                  0,
+                  "' line 1: '\"legacy' is neither key=value, [section] nor a comment\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(CliAgainstSign, MessageFromStandardInputInTheConfiguredCodePage) {

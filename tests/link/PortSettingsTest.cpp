@@ -143,13 +143,77 @@ const InPlaceRow kInPlaceRows[] = {
      "; only the ports\n[Ports]\nCOM3=/dev/ttyUSB1\n[Sign]\ncomport=4\n"},
     {"KeyOfAnotherSectionUntouched", "[Ports]\r\ncomport=9\r\n", 2,
      "[Ports]\r\ncomport=9\r\n[Sign]\r\ncomport=2\r\n"},
-    {"EveryCopyOfTheKeyChanges", "[Sign]\ncomport=1\n[sign]\ncomport=2\n", 4,
-     "[Sign]\ncomport=4\n[sign]\ncomport=4\n"},
+    // The first copy is the one read, as the Windows profile functions read it.
+    {"OnlyTheFirstCopyChanges", "[Sign]\ncomport=1\n[sign]\ncomport=2\n", 4,
+     "[Sign]\ncomport=4\n[sign]\ncomport=2\n"},
+    {"DuplicateKeyInOneSection", "[Sign]\ncomport=2\ncomport=6\n", 5,
+     "[Sign]\ncomport=5\ncomport=6\n"},
+    {"CrOnlyLineEnds", "[Sign]\rcomport=2\r[Ports]\rCOM5=/dev/ttyUSB0\r", 5,
+     "[Sign]\rcomport=5\r[Ports]\rCOM5=/dev/ttyUSB0\r"},
+    {"CrOnlyMissingSection", "[Ports]\rCOM5=/dev/ttyUSB0", 5,
+     "[Ports]\rCOM5=/dev/ttyUSB0\r[Sign]\rcomport=5\r"},
+    {"StrayQuoteLineKept", "\"legacy\n[Sign]\ncomport=3\n", 5, "\"legacy\n[Sign]\ncomport=5\n"},
+    {"UnterminatedHeaderIsNotTheSection", "[SIGN\ncomport=3\n", 5,
+     "[SIGN\ncomport=3\n[Sign]\ncomport=5\n"},
+    {"EmptyValueBeforeComment", "[Sign]\ncomport= ;note\n", 5, "[Sign]\ncomport= 5 ;note\n"},
     {"EmptyFile", "", 1, "[Sign]\ncomport=1\n"},
 };
 
 INSTANTIATE_TEST_SUITE_P(HandEditedFiles, PortSettingsInPlaceTest,
                          ::testing::ValuesIn(kInPlaceRows),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A line the reader cannot use is named with its number; the rest of the file still counts.
+struct LineProblemRow {
+    const char* name;
+    QByteArray file;
+    int port;
+    const char* com3;
+    QStringList problems;
+};
+
+class PortSettingsLineProblemTest : public ::testing::TestWithParam<LineProblemRow>,
+                                    protected SettingsFiles {};
+
+TEST_P(PortSettingsLineProblemTest, RestOfTheFileCounts) {
+    const LineProblemRow& row = GetParam();
+    const PortSettings settings(WriteFile(row.file));
+    EXPECT_EQ(settings.ReadPortNumber(), row.port);
+    EXPECT_EQ(settings.DeviceForPort(3), QString::fromLatin1(row.com3));
+    EXPECT_EQ(settings.LineProblems(), row.problems);
+    EXPECT_EQ(settings.Problem(), QString());
+}
+
+const LineProblemRow kLineProblemRows[] = {
+    {"StrayQuote",
+     "\"legacy\n[Sign]\ncomport=3\n[Ports]\nCOM3=/dev/mine\n",
+     3,
+     "/dev/mine",
+     {QStringLiteral("line 1: '\"legacy' is neither key=value, [section] nor a comment")}},
+    {"UnterminatedHeader",
+     "[Sign]\ncomport=2\n[SIGN\ncomport=6\n[Ports]\nCOM3=/dev/mine\n",
+     2,
+     "/dev/mine",
+     {QStringLiteral("line 3: '[SIGN' has no closing ']'; the entries under it are not used")}},
+    {"DuplicateComport",
+     "[Sign]\r\ncomport=2\r\nComPort=6\r\n",
+     2,
+     "/dev/ttyS2",
+     {QStringLiteral("line 3: 'ComPort' again in [Sign]; line 2 counts")}},
+    {"UnclosedQuoteOnlyItsLine",
+     "[Ports]\nCOM3=\"/dev/my port\nCOM3=\"/dev/my port\"  ; quoted\n",
+     1,
+     "/dev/my port",
+     {QStringLiteral("line 2: 'COM3=\"/dev/my port': the value's opening '\"' is never closed")}},
+    {"CommentsAfterValuesAndCrOnly",
+     "[Sign]\rcomport=3   ; the adapter\r[Ports] ; mine\rCOM3=/dev/a;b\r",
+     3,
+     "/dev/a;b",
+     {}},
+};
+
+INSTANTIATE_TEST_SUITE_P(HandEditedFiles, PortSettingsLineProblemTest,
+                         ::testing::ValuesIn(kLineProblemRows),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // Keys the user's file lacks come from the administrator's file; the user's own keys win, also

@@ -384,6 +384,21 @@ TEST(ComPortDialog, UnwritableFileKeepsTheDialogOpenAndNamesThePath) {
               QStringLiteral("Unable to write to %1/meridial.INI").arg(blocker.fileName()));
 }
 
+TEST(ComPortDialog, TooltipNamesTheLinesNotUsed) {
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("meridial.INI")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("[SIGN\ncomport=6\n");
+    file.close();
+    ProgramSettings settings{PortSettings(file.fileName())};
+    TSetCom dialog(settings);
+    dialog.show();
+    EXPECT_EQ(dialog.toolTip(),
+              QStringLiteral("Settings file: %1\nNot used:\nline 1: '[SIGN' has no closing ']'; "
+                             "the entries under it are not used")
+                  .arg(file.fileName()));
+}
+
 TEST_F(MainWindow, ServiceDialogResetsTheIdAfterConfirmation) {
     auto* list = setId->findChild<QComboBox*>(QStringLiteral("ComboBox1"));
     auto* ok = setId->findChild<QPushButton*>(QStringLiteral("OK"));

@@ -80,7 +80,6 @@ TEST(DstRows, RefusedWhereNoRowsCanBeBuilt) {
         EXPECT_TRUE(rows.error().contains(QLatin1String(reason))) << rows.error().toStdString();
         EXPECT_FALSE(rows.error().startsWith(QLatin1String(zone))) << rows.error().toStdString();
     }
-    // Each warning a clause of its own, not "it its daylight time".
     EXPECT_TRUE(DstRowsFor(QTimeZone("Australia/Lord_Howe"), 2026)
                     ->warning.contains(QLatin1String("; its daylight time is UTC+11:00")));
 }

@@ -126,26 +126,50 @@ struct GivenRows {
     bool end = false;
 };
 
+// The moment the clock frame carries, in the PC's zone. A time field with blanks for digits not
+// typed reads as those digits at 0; one that is no time at all as noon, away from the night's
+// changes of offset.
+QDateTime TransferMoment(const TransferRequest& request, const QTimeZone& zone) {
+    QTime time = QTime::fromString(
+        QString::fromStdString(request.timeText).replace(QLatin1Char(' '), QLatin1Char('0')),
+        QStringLiteral("HH:mm:ss"));
+    if (!time.isValid()) time = QTime(12, 0);
+    return QDateTime(QDate(request.date.year, request.date.month, request.date.day), time, zone);
+}
+
+// A name from outside may be anything, 4 KiB of letters included: show no more than a zone name.
+QString ShownName(const QString& name) {
+    constexpr qsizetype kShown = 64;
+    return name.size() > kShown ? name.left(kShown) + QStringLiteral("...") : name;
+}
+
 // --tz: the zone row and both DST rows for the year of the date, where not given on their own.
-// An unknown name is a usage error; a zone the sign cannot follow is recorded for the caller.
+// A name the tz database does not know is a usage error. A zone the sign cannot follow that year
+// is recorded for the caller, but not the PC's own zone: a nightly transfer must not stop for a
+// year the sign cannot follow, so it gets the offset in force now and a warning.
 Parsed<Nothing> ApplyTimeZone(const QString& name, const GivenRows& given,
                               TransferOptions& options) {
     const bool local = name == QLatin1String(kLocalZone);
-    QTimeZone zone = local ? QTimeZone::systemTimeZone() : QTimeZone(name.toUtf8());
-    if (local && !zone.isValid()) zone = QTimeZone::utc();  // as the clock frame takes it
-    if (!zone.isValid())
-        return Fail<Nothing>(QStringLiteral("--tz: unknown time zone '%1'").arg(name));
+    std::optional<QTimeZone> zone = local ? QTimeZone::systemTimeZone() : TzDatabaseZone(name);
+    if (local && !zone->isValid()) zone = QTimeZone::utc();  // as the clock frame takes it
+    if (!zone)
+        return Fail<Nothing>(QStringLiteral("--tz: unknown time zone '%1': give a name of the time "
+                                            "zone database, such as Europe/Berlin, or '%2'")
+                                 .arg(ShownName(name), QLatin1String(kLocalZone)));
     if (given.zone && given.start && given.end) return Nothing{};
     TransferRequest& request = options.request;
-    const auto rows = DstRowsFor(zone, request.date.year);
-    if (!rows) {
+    const auto rows = DstRowsFor(*zone, request.date.year);
+    if (!rows && !local) {
         options.zoneFailure = QStringLiteral("--tz %1: %2").arg(name, rows.error());
         return Nothing{};
     }
-    if (!given.zone) request.zoneRow = rows->zoneRow;
-    if (!given.start) request.dstStart = rows->start;
-    if (!given.end) request.dstEnd = rows->end;
-    if (!rows->warning.isEmpty()) options.warnings << QStringLiteral("Warning: ") + rows->warning;
+    const DstRows chosen =
+        rows ? *rows
+             : StandInRows(*zone, request.date.year, TransferMoment(request, *zone), rows.error());
+    if (!given.zone) request.zoneRow = chosen.zoneRow;
+    if (!given.start) request.dstStart = chosen.start;
+    if (!given.end) request.dstEnd = chosen.end;
+    if (!chosen.warning.isEmpty()) options.warnings << QStringLiteral("Warning: ") + chosen.warning;
     return Nothing{};
 }
 
@@ -210,8 +234,10 @@ const CommandInfo& TransferCommand() {
           {},
           QStringLiteral("daylight time is not in force now; default: the PC's")},
          value("tz", "ZONE",
-               "an IANA time zone, or 'local' (the default): sets the zone row and both\n"
-               "DST rows for the year of --date; --zone, --dst-start, --dst-end still win"),
+               "a name of the time zone database, or 'local' (the default): sets the zone\n"
+               "row and both DST rows for the year of --date; --zone, --dst-start, --dst-end\n"
+               "still win. Where the sign cannot follow 'local' that year, the offset in\n"
+               "force is sent without DST rows, with a warning"),
          value("zone", "ROW", "0..39; default: the zone of the bias (see 'zones')"),
          value("dst-start", "ROW",
                "YYYY (an empty row of that year) or YYYY-MM-DD:H (H 0..23);\n"
@@ -230,7 +256,9 @@ const CommandInfo& TransferCommand() {
          QuietOption()},
         QStringLiteral(
             "Exit codes: 0 acknowledged, 1 not acknowledged, 2 bad option or value or no "
-            "message,\n3 the port could not be opened, 4 a frame could not be built.\n")};
+            "message,\n3 the port could not be opened, 4 a frame could not be built or the sign "
+            "cannot\n"
+            "follow the --tz zone that year.\n")};
     return kInfo;
 }
 

@@ -50,7 +50,7 @@ Every command takes -h/--help and --version. Options take their value as
 
 Exit codes: 0 acknowledged (or done), 1 not acknowledged, 2 bad option or value,
 3 the port could not be opened, 4 a frame could not be built, the message cannot be encoded
-or the sign cannot follow the --tz zone.
+or the sign cannot follow a --tz zone other than 'local' that year.
 Settings file: $MERIDIAL_SETTINGS, else meridial.INI beside the program when it exists, else
 $XDG_CONFIG_HOME/meridial/meridial.ini with /etc/xdg/meridial/meridial.ini for missing keys.
 )";

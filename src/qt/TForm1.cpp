@@ -123,6 +123,8 @@ TForm1::TForm1(SignLink& link, const ProgramSettings& settings, QWidget* parent)
     BuildStatusBar();
     connect(m_transfer, &QPushButton::clicked, this, &TForm1::Button1Click);
     connect(cancel, &QPushButton::clicked, this, &TForm1::Button2Click);
+    // Where the operator looks after a fill; the whole text is in the button's tooltip.
+    connect(m_zone, &ZoneGroup::Filled, m_statusPanel1, &QLabel::setText);
     FormCreate();
 
     OuterSize::ScrollWhenTooLarge(this);

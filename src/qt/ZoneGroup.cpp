@@ -166,16 +166,17 @@ void ZoneGroup::FromPcZoneClick() {
         return TellError(QString::fromStdString(NotAnIntegerMessage(yearText.toStdString())));
     QTimeZone zone = QTimeZone::systemTimeZone();
     if (!zone.isValid()) zone = QTimeZone::utc();  // as the clock frame takes it
+    // The PC's own zone is never refused: a year it cannot be followed through gets the offset in
+    // force now, which Transfer then sends.
     const auto rows = DstRowsFor(zone, *year);
-    if (!rows) {
-        const QString reason = QString::fromUtf8(zone.id()) + QStringLiteral(": ") + rows.error();
-        m_fromPcZone->setToolTip(reason);
-        return TellError(reason);
-    }
-    m_zone->setCurrentIndex(rows->zoneRow);
-    Fill(m_start, rows->start);
-    Fill(m_end, rows->end);
-    m_fromPcZone->setToolTip(DescribeDstRows(zone, *rows));
+    const DstRows chosen =
+        rows ? *rows : StandInRows(zone, *year, QDateTime::currentDateTime(), rows.error());
+    m_zone->setCurrentIndex(chosen.zoneRow);
+    m_zone->setToolTip(m_zone->currentText());
+    Fill(m_start, chosen.start);
+    Fill(m_end, chosen.end);
+    m_fromPcZone->setToolTip(DescribeDstRows(zone, chosen));
+    emit Filled(chosen.warning);
 }
 
 void ZoneGroup::Fill(const Row& row, const DstTransition& transition) {

@@ -48,6 +48,11 @@ public slots:
     // button's tooltip then names the zone and its two moments on the wall clock.
     void FromPcZoneClick();
 
+signals:
+    // After "From PC Zone" filled the group: why the sign's time will differ from the zone's, or
+    // empty when it won't.
+    void Filled(const QString& warning);
+
 private:
     struct Row {
         QComboBox* year;

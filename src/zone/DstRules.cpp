@@ -1,5 +1,6 @@
 #include "zone/DstRules.h"
 
+#include <QFile>
 #include <QStringList>
 #include <algorithm>
 #include <cstdlib>
@@ -48,7 +49,7 @@ DstTransition RowFor(const QDateTime& utcHour, int standardOffset) {
 
 QString Timing(const QDateTime& moment, int offsetBefore, const char* what) {
     const qint64 early = moment.toSecsSinceEpoch() - NearestWholeHour(moment).toSecsSinceEpoch();
-    return QStringLiteral("%1 %2 minutes %3 the zone (%4 local time)")
+    return QStringLiteral("it %1 %2 minutes %3 the zone (%4 local time)")
         .arg(QLatin1String(what))
         .arg(std::abs(early) / 60)
         .arg(early > 0 ? QStringLiteral("before") : QStringLiteral("after"))
@@ -59,7 +60,6 @@ QString Timing(const QDateTime& moment, int offsetBefore, const char* what) {
 
 Result<DstRows, QString> DstRowsFor(const QTimeZone& zone, int year) {
     using Rows = Result<DstRows, QString>;
-    const QString name = QString::fromUtf8(zone.id());
     if (!zone.isValid()) return Rows::Fail(QStringLiteral("not a time zone this system knows"));
     if (year < kFirstDstYear || year > kLastDstYear)
         return Rows::Fail(QStringLiteral("the daylight-saving rows hold the years %1 to %2, not %3")
@@ -73,15 +73,14 @@ Result<DstRows, QString> DstRowsFor(const QTimeZone& zone, int year) {
     const auto zoneRow = std::find_if(table.begin(), table.end(),
                                       [&](const Zone& z) { return z.bias * -60 == standard; });
     if (zoneRow == table.end())
-        return Rows::Fail(QStringLiteral("%1: its standard time in %2, %3, has no row in the "
+        return Rows::Fail(QStringLiteral("the zone's standard time in %1, %2, has no row in the "
                                          "sign's zone list")
-                              .arg(name)
                               .arg(year)
                               .arg(OffsetText(standard)));
     if (offsets.changes.size() > 2)
-        return Rows::Fail(QStringLiteral("%1 changes its offset %2 times in %3; the sign knows "
-                                         "only one start and one end of daylight saving time")
-                              .arg(name)
+        return Rows::Fail(QStringLiteral("the zone changes its offset %1 times in %2; the sign "
+                                         "knows only one start and one end of daylight saving "
+                                         "time")
                               .arg(offsets.changes.size())
                               .arg(year));
 
@@ -122,12 +121,61 @@ Result<DstRows, QString> DstRowsFor(const QTimeZone& zone, int year) {
                         .arg(OffsetText(daylight), OffsetText(standard));
     if (!warnings.isEmpty())
         rows.warning =
-            QStringLiteral("%1: the sign switches on whole UTC hours and adds whole hours; it %2")
-                .arg(name, warnings.join(QStringLiteral("; it ")));
+            QStringLiteral("%1: the sign switches on whole UTC hours and adds whole hours; %2")
+                .arg(QString::fromUtf8(zone.id()), warnings.join(QStringLiteral("; ")));
+    return rows;
+}
+
+std::optional<QTimeZone> TzDatabaseZone(const QString& name) {
+    // Longer than any file name; and no way out of the database's directory.
+    if (name.isEmpty() || name.size() > 255 || name.startsWith(QLatin1Char('/'))) return {};
+    for (const QString& part : name.split(QLatin1Char('/')))
+        if (part.isEmpty() || part == QLatin1String(".") || part == QLatin1String("..")) return {};
+    // Where Qt looks for the zone files, in its order.
+    QStringList dirs;
+    if (const QString tzdir = qEnvironmentVariable("TZDIR"); !tzdir.isEmpty()) dirs << tzdir;
+    dirs << QStringLiteral("/usr/share/zoneinfo") << QStringLiteral("/usr/lib/zoneinfo")
+         << QStringLiteral("/usr/share/lib/zoneinfo");
+    for (const QString& dir : dirs) {
+        QFile file(dir + QLatin1Char('/') + name);
+        if (!file.open(QIODevice::ReadOnly)) continue;
+        if (file.read(4) != "TZif") return {};  // zone.tab, tzdata.zi and the like
+        const QTimeZone zone(name.toUtf8());
+        return zone.isValid() ? std::optional(zone) : std::nullopt;
+    }
+    return {};
+}
+
+DstRows StandInRows(const QTimeZone& zone, int year, const QDateTime& moment,
+                    const QString& reason) {
+    DstRows rows;
+    rows.standIn = true;
+    rows.start = {std::to_string(year), kNoMonth, kNoDay, 0};
+    rows.end = rows.start;
+    const int offset = zone.offsetFromUtc(moment);
+    const int row = ZoneForBias(-offset / 60);
+    const bool fits = ZoneTable()[static_cast<std::size_t>(row)].bias * -60 == offset;
+    rows.zoneRow = fits ? row : kUtcZoneRow;
+    const QString head = QStringLiteral("%1: %2. ").arg(QString::fromUtf8(zone.id()), reason);
+    const QString when = moment.toTimeZone(zone).toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+    if (fits)
+        rows.warning = head + QStringLiteral(
+                                  "The sign gets the offset in force at %1, %2, "
+                                  "without daylight saving time: its time is right "
+                                  "until the zone next changes its offset, and a "
+                                  "nightly sync keeps it right.")
+                                  .arg(when, OffsetText(offset));
+    else
+        rows.warning = head + QStringLiteral(
+                                  "The offset in force at %1, %2, has no row either: "
+                                  "the sign gets the UTC row without daylight saving "
+                                  "time and shows UTC, not the local time.")
+                                  .arg(when, OffsetText(offset));
     return rows;
 }
 
 QString DescribeDstRows(const QTimeZone& zone, const DstRows& rows) {
+    if (rows.standIn) return rows.warning;
     const QString name = QString::fromUtf8(zone.id());
     QString text;
     if (rows.start.IsEmpty()) {

@@ -571,9 +571,15 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(CliAgainstSign, TimeZoneErrorsSendNothing) {
     VirtualSign sign;
     RequireSign(sign);
+    // Abbreviations and POSIX rules Qt would take for zones, a typo, 4 KiB of letters.
+    for (const QString& tz :
+         Words("PST CEST IST AEST XYZ Europe/Berln") + QStringList{QString(4096, u'A')}) {
+        const CliRun run = RunCli(Words("transfer --dry-run --message T --tz") << tz);
+        EXPECT_EQ(run.exitCode, 2) << run.err.left(80).constData();
+    }
     for (auto [tz, date, exitCode, says] :
          {std::tuple{"Mars/Olympus", "2026-07-01", 2, "unknown time zone 'Mars/Olympus'"},
-          std::tuple{"Africa/Casablanca", "2015-07-01", 4, "4 times in 2015"}}) {
+          std::tuple{"Africa/Casablanca", "2015-07-01", 4, "Casablanca: the zone changes"}}) {
         const CliRun run =
             RunCli({QStringLiteral("transfer"), QStringLiteral("--port"), sign.LinkPath(),
                     QStringLiteral("--message"), QStringLiteral("T"), QStringLiteral("--tz"),
@@ -589,6 +595,28 @@ TEST_F(CliAgainstSign, TimeZoneErrorsSendNothing) {
     EXPECT_TRUE(adelaide.err.contains("Warning: Australia/Adelaide")) << adelaide.err.constData();
     QThread::msleep(200);
     EXPECT_TRUE(sign.Frames(0, 0).isEmpty());
+}
+
+// A nightly transfer on the PC's zone goes ahead whatever the year: the offset in force, no DST.
+TEST_F(CliAgainstSign, LocalZoneTheSignCannotFollowStillSends) {
+    VirtualSign sign;
+    RequireSign(sign);
+    int sent = 0;
+    for (auto [tz, date, offset] : {std::tuple{"Africa/Casablanca", "2029-07-01", "+01:00"},
+                                    {"XXX+2:30", "2026-07-01", "+00:00"},
+                                    {"Europe/Berlin", "2100-07-01", "+02:00"}}) {
+        const CliRun run =
+            RunCli(Words("transfer --message T --date")
+                       << QLatin1String(date) << QStringLiteral("--port") << sign.LinkPath(),
+                   {}, {{QStringLiteral("TZ"), QLatin1String(tz)}});
+        EXPECT_EQ(run.exitCode, 0) << tz << run.err.constData();
+        EXPECT_TRUE(run.err.contains("without daylight saving time")) << run.err.constData();
+        const auto frames = sign.Frames(sent += 3);
+        ASSERT_EQ(frames.size(), sent) << tz;
+        const QJsonObject zone = frames[sent - 2][QStringLiteral("decoded")].toObject();
+        EXPECT_EQ(zone[QStringLiteral("offset")].toString(), QLatin1String(offset)) << tz;
+        EXPECT_TRUE(zone[QStringLiteral("dstStart")].toString().startsWith(QLatin1String("none")));
+    }
 }
 
 // Every option form gives the same frames as its spelled-out twin.

@@ -70,13 +70,18 @@ TEST(DstRows, RefusedWhereNoRowsCanBeBuilt) {
     // More than two changes (summer time paused for Ramadan), an offset without a row, a year
     // outside the lists.
     for (auto [zone, year, reason] : {std::tuple{"Africa/Casablanca", 2015, "4 times in 2015"},
+                                      std::tuple{"Africa/Casablanca", 2029, "3 times in 2029"},
+                                      std::tuple{"Africa/El_Aaiun", 2033, "3 times in 2033"},
                                       std::tuple{"UTC-13:00", 2026, "UTC-13:00, has no row"},
                                       std::tuple{"Europe/Berlin", 2100, "2000 to 2099, not 2100"},
                                       std::tuple{"Nowhere/Atlantis", 2026, "not a time zone"}}) {
         const auto rows = DstRowsFor(QTimeZone(zone), year);
         ASSERT_FALSE(rows.ok()) << zone;
         EXPECT_TRUE(rows.error().contains(QLatin1String(reason))) << rows.error().toStdString();
+        EXPECT_FALSE(rows.error().startsWith(QLatin1String(zone))) << rows.error().toStdString();
     }
+    EXPECT_TRUE(DstRowsFor(QTimeZone("Australia/Lord_Howe"), 2026)
+                    ->warning.contains(QLatin1String("; its daylight time is UTC+11:00")));
 }
 
 int FromBcd(char byte) {

@@ -156,7 +156,11 @@ int main(int argc, char** argv) {
     const std::string configFile = file + ".yaml";
     std::ofstream(configFile) << config;
     const int devNull = ::open("/dev/null", O_WRONLY);
-    const pid_t server = Spawn({"ser2net", "-n", "-u", "-c", configFile}, devNull, true);
+    // An instance of its own on its own configuration, whether or not the packaged service runs;
+    // Debian puts the program in /usr/sbin, which a user's PATH lacks.
+    const std::string program =
+        ::access("/usr/sbin/ser2net", X_OK) == 0 ? "/usr/sbin/ser2net" : "ser2net";
+    const pid_t server = Spawn({program, "-n", "-u", "-c", configFile}, devNull, true);
     if (server > 0) {
         std::this_thread::sleep_for(std::chrono::milliseconds(500));
         Measure("8 behind ser2net", targets, oneSignMs, runs, file);

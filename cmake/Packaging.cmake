@@ -27,5 +27,11 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_MERIDIAL_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_MERIDIAL_DOCDIR ${CMAKE_INSTALL_DOCDIR})
 set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/DebianDocuments.cmake)
+# The maintainer scripts that dh_installsystemd would write for the sync's units: stop them on
+# removal, remove their links on purge. Scripts 0755, as dpkg wants them.
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
+    ${PROJECT_SOURCE_DIR}/cmake/debian/postinst ${PROJECT_SOURCE_DIR}/cmake/debian/prerm
+    ${PROJECT_SOURCE_DIR}/cmake/debian/postrm)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 
 include(CPack)

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds the .deb from a build folder, lists it, unpacks it into a scratch root, runs the
-# installed meridial-cli from there, and runs lintian on the package; any lintian error fails.
+# installed meridial-cli from there, runs the maintainer scripts through an install, enable,
+# removal and purge of the sync timer there, and runs lintian on the package; any lintian error
+# fails.
 # Usage: tools/check-deb.sh BUILD_DIR
 set -euo pipefail
 build=$(cd "${1:?usage: $0 BUILD_DIR}" && pwd)
@@ -47,6 +49,32 @@ cat "$work/frames"
 run "$root/usr/bin/meridial-cli" ports | tee "$work/ports" | tail -n 1
 grep -qx "Settings file: $home/.config/meridial/meridial.ini" "$work/ports" ||
   { echo "meridial-cli uses a settings file outside the user's configuration"; exit 1; }
+
+echo "== maintainer scripts"
+control="$work/control"
+dpkg-deb --control "$deb" "$control"
+for script in postinst prerm postrm; do
+  [ -x "$control/$script" ] || { echo "missing from the package or not executable: $script"; exit 1; }
+  sh -n "$control/$script" || { echo "$script is not valid shell"; exit 1; }
+done
+# Configured, the timer enabled as "systemctl enable" links it, removed and purged, all in the
+# scratch root (DPKG_ROOT keeps the scripts off this machine's systemd): nothing of the units may
+# be left under /etc/systemd or in the helper's state.
+maint() {
+  DPKG_ROOT="$root" DPKG_MAINTSCRIPT_PACKAGE=meridial DPKG_MAINTSCRIPT_NAME="$1" \
+    sh "$control/$1" "$2" || { echo "$1 $2 failed"; exit 1; }
+}
+wants="$root/etc/systemd/system/timers.target.wants"
+mkdir -p "$wants" "$root/var/lib/systemd"
+maint postinst configure
+ln -s /usr/lib/systemd/system/meridial-sync.timer "$wants/"
+maint prerm remove
+rm -r "$root/usr/lib/systemd"
+maint postrm remove
+maint postrm purge
+left=$(find "$root/etc/systemd" "$root/var/lib/systemd" -name 'meridial-sync*')
+[ -z "$left" ] || { echo "left behind by a purge:"; echo "$left"; exit 1; }
+echo "purge leaves no unit link"
 
 echo "== lintian"
 # Exit status 2 means errors were found, 1 that lintian itself failed.

@@ -6,7 +6,7 @@
 # decoded. Then it stops the sign.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-tools/install-deps.sh
+tools/install-deps.sh demo
 build=${BUILD_DIR:-build-demo}
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DMERIDIAL_BUILD_TESTS=OFF >/dev/null
 cmake --build "$build" -j"$(nproc)" >/dev/null

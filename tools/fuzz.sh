@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 target=${1:?target}
 seconds=${2:-60}
 [ -d "fuzz/corpus/$target" ] || { echo "no such target: $target" >&2; exit 2; }
-tools/install-deps.sh
+tools/install-deps.sh build
 if ! command -v clang++ >/dev/null || ! ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1; then
   sudo=""
   [ "$(id -u)" -ne 0 ] && sudo="sudo"

@@ -1,9 +1,22 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages the project builds, tests and runs with; skips what is there.
+# Installs the Debian 12 packages one command needs; skips what is there.
+# Usage: tools/install-deps.sh [NEED]
+#   build   compiler, CMake, Qt and the zone database: what building the programs takes
+#   demo    build's, and xdpyinfo, with which tools/demo.sh looks for a display
+#   test    demo's, and GoogleTest, lintian and dpkg-dev for the package check, ser2net for the
+#           device-server tests and bench-fleet (the default)
 set -euo pipefail
-packages=(g++ cmake make pkg-config qt6-base-dev qt6-serialport-dev libgl-dev
-          libgtest-dev libgmock-dev xvfb xauth x11-apps x11-utils xdotool imagemagick
-          dpkg-dev file lintian ser2net tzdata)
+need=${1:-test}
+build=(g++ cmake make pkg-config qt6-base-dev qt6-serialport-dev libgl-dev tzdata)
+demo=("${build[@]}" x11-utils)
+test=("${demo[@]}" libgtest-dev libgmock-dev dpkg-dev file lintian ser2net)
+case $need in
+  build) packages=("${build[@]}") ;;
+  demo) packages=("${demo[@]}") ;;
+  test) packages=("${test[@]}") ;;
+  *) echo "usage: $0 [build|demo|test]" >&2; exit 2 ;;
+esac
+
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -11,6 +24,35 @@ done
 [ ${#missing[@]} -eq 0 ] && exit 0
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"
+
+# Debian's ser2net starts its service when installed, serving /dev/ttyS0 on localhost:2000 with
+# its default configuration; the tests start instances of their own with their own. Installed
+# here, it is kept from starting (a policy-rc.d of our own while apt runs, unless the system has
+# one) and from starting at boot.
+policy=/usr/sbin/policy-rc.d
+our_policy=""
+if [[ " ${missing[*]} " == *" ser2net "* ]] && [ ! -e "$policy" ]; then
+  our_policy=1
+  trap '$sudo rm -f "$policy"' EXIT
+  printf '#!/bin/sh\n# Written by install-deps.sh while it installs packages: start no service.\nexit 101\n' |
+    $sudo tee "$policy" >/dev/null
+  $sudo chmod 755 "$policy"
+fi
+
 echo "Installing: ${missing[*]}"
 $sudo apt-get update -qq
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+
+if [ -n "$our_policy" ]; then
+  $sudo rm -f "$policy"
+  trap - EXIT
+fi
+if [[ " ${missing[*]} " == *" ser2net "* ]]; then
+  now=""
+  [ -d /run/systemd/system ] && now="--now"
+  if command -v systemctl >/dev/null; then
+    $sudo systemctl disable $now ser2net.service >/dev/null 2>&1
+  elif command -v update-rc.d >/dev/null; then
+    $sudo update-rc.d ser2net disable >/dev/null
+  fi || echo "ser2net's own service could not be disabled: sudo systemctl disable --now ser2net"
+fi

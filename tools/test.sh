@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 sanitize=0
 [ "${1:-}" = "--sanitize" ] && sanitize=1
-tools/install-deps.sh
+tools/install-deps.sh test
 build=${BUILD_DIR:-build}
 options=()
 if [ "$sanitize" = 1 ]; then

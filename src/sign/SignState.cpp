@@ -23,6 +23,13 @@ std::string TwoDigits(int v) {
 }  // namespace
 
 void SignState::BookTransfer(const DecodedFrame& frame) {
+    // A transfer opens with its clock frame; one that begins after the line went quiet is a new
+    // transfer. What a sender killed mid-transfer left behind (a frame cut short) failed that
+    // transfer, which nobody is waiting on any more, not this one.
+    const bool afterPause =
+        m_lastByteMs && frame.firstByteMs - *m_lastByteMs >= SignDecoder::kIdleFlushMs;
+    m_lastByteMs = frame.lastByteMs;
+    if (frame.kind == FrameKind::Clock && afterPause) m_transferClean = true;
     // A body holding "<E>" right after a byte equal to the checksum so far ends the frame there
     // (the line has no escaping), and the rest of the body arrives as noise behind the answered
     // message. Those bytes belong to the transfer that sent them, already answered; the next

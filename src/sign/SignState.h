@@ -25,7 +25,8 @@ public:
     void Apply(const DecodedFrame& frame, long long nowMs);
 
     // A transfer is the frames up to and including a message frame, which the sign answers: ACK
-    // only when none of them had a fault. Whether the transfer the last message ended was clean.
+    // only when none of them had a fault. A clock frame after a quiet line starts a new one.
+    // Whether the transfer the last message ended was clean.
     bool LastTransferClean() const { return m_lastTransferClean; }
 
     std::array<std::string, 3> Display(long long nowMs) const;
@@ -45,6 +46,8 @@ private:
 
     bool m_transferClean = true;
     bool m_lastTransferClean = true;
+    // When the last byte of any frame arrived.
+    std::optional<long long> m_lastByteMs;
     // When the last message frame ended, until the next frame.
     std::optional<long long> m_answeredAtMs;
     std::optional<std::chrono::sys_seconds> m_clockUtc;

@@ -136,21 +136,19 @@ int main(int argc, char** argv) {
     const Options options = Parse(argc, argv);
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
 
-    int fd = -1;
-    int slaveHold = -1;
-    std::string path;
+    PseudoTerminal pty;
     if (!options.device.empty()) {
-        path = options.device;
-        fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-        if (fd < 0) Die("cannot open " + path + ": " + std::strerror(errno));
-        MakeRaw(fd);
+        pty.path = options.device;
+        pty.fd = ::open(pty.path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        if (pty.fd < 0) Die("cannot open " + pty.path + ": " + std::strerror(errno));
+        MakeRaw(pty.fd);
     } else {
-        const Result<PseudoTerminal> pty = OpenPseudoTerminal();
-        if (!pty) Die(pty.error());
-        fd = pty->fd;
-        slaveHold = pty->slaveHold;
-        path = pty->path;
+        Result<PseudoTerminal> opened = OpenPseudoTerminal();
+        if (!opened) Die(opened.error());
+        pty = std::move(opened.value());
     }
+    const int fd = pty.fd;
+    const std::string& path = pty.path;
     if (!options.link.empty()) {
         struct stat st {};
         if (::lstat(options.link.c_str(), &st) == 0) {
@@ -184,15 +182,20 @@ int main(int argc, char** argv) {
     ::signal(SIGPIPE, SIG_IGN);
 
     SignSession session(options.session);
+    // A serial device's far side is another machine's; only a pseudo-terminal's is watched.
+    std::optional<FarSideWatch> watch;
+    if (pty.slaveHold >= 0) watch.emplace(pty);
     while (!g_stop) {
         long long now = NowMs();
         int timeout = -1;
         if (const auto due = session.NextDueAt())
             timeout = static_cast<int>(std::max(0LL, *due - now));
 
-        pollfd p{fd, POLLIN, 0};
-        const int ready = ::poll(&p, 1, timeout);
+        pollfd polled[2] = {{fd, POLLIN, 0}, {watch ? watch->Fd() : -1, POLLIN, 0}};
+        const int ready = ::poll(polled, 2, timeout);
+        const pollfd& p = polled[0];
         now = NowMs();
+        if (polled[1].revents & POLLIN) watch->Check();
         if (ready > 0 && (p.revents & POLLIN)) {
             unsigned char buffer[512];
             const ssize_t n = ::read(fd, buffer, sizeof buffer);
@@ -225,7 +228,7 @@ int main(int argc, char** argv) {
         if (n >= 0 && std::string(target, static_cast<std::size_t>(n)) == path)
             ::unlink(options.link.c_str());
     }
-    if (slaveHold >= 0) ::close(slaveHold);
-    ::close(fd);
+    watch.reset();
+    ClosePseudoTerminal(pty);
     return 0;
 }

@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 #include "sign/Pty.h"
 #include "sign/SignSession.h"
@@ -42,16 +43,47 @@ int Number(const QString& text, int low, int high, const char* what) {
     return v;
 }
 
+const char* const kHelp = R"(Usage: meridial-sign-view [options] [Qt options]
+A virtual sign in a window. It opens a pseudo-terminal and prints its path as the first line.
+  --link PATH        also make a symbolic link PATH to the device
+  --reply MODE       answer to a transfer: ack (default; "NACK" when a frame was faulty),
+                     nak, silent, garbage, partial, split
+  --reply-delay MS   wait this long before answering (0..60000, default 0)
+  --id N             answer only transfers addressed to Sign ID N (default: any)
+  -h, --help         this help
+  --version          the program's version
+Qt's own options (-platform NAME, ...) are passed to Qt.
+)";
+
+// Answered before QApplication exists: it aborts without a display, and help must not need one.
+// The options are all known here, so "--reply --help" is still a reply mode; Qt's are not, and
+// their parse errors wait for the full parse.
+std::optional<int> AnswerWithoutWindow(int argc, char** argv,
+                                       const QList<QCommandLineOption>& options,
+                                       const QCommandLineOption& help,
+                                       const QCommandLineOption& version) {
+    QStringList args;
+    for (int i = 0; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
+    QCommandLineParser parser;
+    // "-platformtheme" is one of Qt's options, not -p -l ... -h.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.addOptions(options);
+    parser.addOptions({help, version});
+    (void)parser.parse(args);
+    if (parser.isSet(help)) {
+        std::fputs(kHelp, stdout);
+        return 0;
+    }
+    if (parser.isSet(version)) {
+        std::printf("meridial-sign-view %s\n", MERIDIAL_VERSION);
+        return 0;
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("meridial-sign-view"));
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "A virtual sign in a window. It opens a pseudo-terminal and prints its path as the first "
-        "line."));
-    parser.addHelpOption();
     const QCommandLineOption link(QStringLiteral("link"),
                                   QStringLiteral("Also make a symbolic link PATH to the device."),
                                   QStringLiteral("PATH"));
@@ -66,8 +98,20 @@ int main(int argc, char** argv) {
     const QCommandLineOption id(QStringLiteral("id"),
                                 QStringLiteral("Answer only transfers addressed to Sign ID N."),
                                 QStringLiteral("N"));
-    parser.addOptions({link, reply, delay, id});
-    parser.process(app);
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption version(QStringLiteral("version"));
+    if (const auto answered =
+            AnswerWithoutWindow(argc, argv, {link, reply, delay, id}, help, version))
+        return *answered;
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("meridial-sign-view"));
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.addOptions({link, reply, delay, id, help, version});
+    // Qt took its own options out of the arguments; what is left must be ours.
+    if (!parser.parse(QApplication::arguments()))
+        Die(parser.errorText() + QStringLiteral(" (see --help)"));
     if (!parser.positionalArguments().isEmpty()) Die(QStringLiteral("takes no arguments"));
 
     SessionOptions options;
@@ -85,6 +129,12 @@ int main(int argc, char** argv) {
     Result<PseudoTerminal> opened = OpenPseudoTerminal();
     if (!opened) Die(QString::fromStdString(opened.error()));
     PseudoTerminal pty = opened.value();
+    FarSideWatch watch(pty);
+    std::optional<QSocketNotifier> closes;
+    if (watch.Fd() >= 0) {
+        closes.emplace(watch.Fd(), QSocketNotifier::Read);
+        QObject::connect(&*closes, &QSocketNotifier::activated, &app, [&watch] { watch.Check(); });
+    }
     const std::string linkPath = parser.value(link).toStdString();
     if (!linkPath.empty()) {
         struct stat st {};

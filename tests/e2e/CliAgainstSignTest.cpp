@@ -1,9 +1,12 @@
 // meridial-cli against meridial-sign over a real pseudo-terminal.
 
+#include <fcntl.h>
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -157,6 +160,29 @@ TEST_F(CliAgainstSign, PortHeldByAnotherProgramSendsNothing) {
     holder.close();
     QThread::msleep(200);
     EXPECT_TRUE(sign.Frames(0, 0).isEmpty());
+}
+
+TEST_F(CliAgainstSign, KilledClientsExclusiveFlagIsCleared) {
+    VirtualSign sign;
+    RequireSign(sign);
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t client = ::fork();
+    if (client == 0) {
+        ::ioctl(::open(QFile::encodeName(sign.Device()).constData(), O_RDWR | O_NOCTTY), TIOCEXCL);
+        [[maybe_unused]] const auto written = ::write(ready[1], "x", 1);
+        ::pause();
+        ::_exit(0);
+    }
+    char byte = 0;
+    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+    ::kill(client, SIGKILL);
+    ::waitpid(client, nullptr, 0);
+    QThread::msleep(100);
+    const CliRun run = RunCli(Transfer(sign.LinkPath()));
+    EXPECT_EQ(run.exitCode, 0) << run.err.constData();
+    ::close(ready[0]);
+    ::close(ready[1]);
 }
 
 // A log in a shared folder: meridial-sign refuses a name that is a symbolic link (it would append
@@ -661,7 +687,7 @@ INSTANTIATE_TEST_SUITE_P(
 // Help and version wherever a user would look for them; exit codes for the rest.
 struct HelpCase {
     const char* name;
-    const char* program;  // "cli", "sign" or "app"
+    const char* program;  // "cli", "sign", "app" or "view"
     QStringList args;
     int exitCode;
     const char* out;  // in standard output
@@ -672,6 +698,7 @@ QString ProgramPath(const char* program) {
     if (QByteArray(program) == "sign") return QStringLiteral(MERIDIAL_SIGN_PATH);
 #ifdef MERIDIAL_APP_PATH
     if (QByteArray(program) == "app") return QStringLiteral(MERIDIAL_APP_PATH);
+    if (QByteArray(program) == "view") return QStringLiteral(MERIDIAL_SIGN_VIEW_PATH);
 #endif
     return QByteArray(program) == "cli" ? QStringLiteral(MERIDIAL_CLI_PATH) : QString();
 }
@@ -731,7 +758,10 @@ INSTANTIATE_TEST_SUITE_P(
                  "meridial-sign: --id needs a value"},
         HelpCase{"AppHelpWithoutDisplay", "app", Words("--help"), 0, "meridial-cli(1)", ""},
         HelpCase{"AppShortHelpWithoutDisplay", "app", Words("-h"), 0, "--version", ""},
-        HelpCase{"AppVersionWithoutDisplay", "app", Words("--version"), 0, "meridial ", ""}),
+        HelpCase{"AppVersionWithoutDisplay", "app", Words("--version"), 0, "meridial ", ""},
+        HelpCase{"ViewHelpWithoutDisplay", "view", Words("--help"), 0, "--reply-delay", ""},
+        HelpCase{"ViewVersionWithoutDisplay", "view", Words("--version"), 0, "meridial-sign-view ",
+                 ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // `echo Hi | meridial-cli transfer`: standard input is the message unless an option gives one.

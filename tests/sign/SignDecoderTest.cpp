@@ -249,7 +249,14 @@ INSTANTIATE_TEST_SUITE_P(
                     {true, true}},
         TransferRow{"NoiseAfterAQuietLineFailsTheNextTransfer",
                     {Transfer("HI"), "", "xyz", Transfer("HI")},
-                    {true, false}}),
+                    {true, false}},
+        // The sender was stopped inside the zone frame; the next run starts after a pause.
+        TransferRow{"InterruptedTransferThenAPauseLeavesTheNextClean",
+                    {kClock + kZone.substr(0, 14), "", Transfer("HI")},
+                    {true}},
+        TransferRow{"InterruptedTransferThenNoPauseFailsTheNext",
+                    {kClock + kZone.substr(0, 14), Transfer("HI")},
+                    {false}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(SignState, DisplaysLocalTimeInTheChosenFormats) {

@@ -8,6 +8,7 @@
 #include <QThread>
 
 #include "support/DeviceServer.h"
+#include "support/PseudoTerminal.h"
 #include "support/VirtualSign.h"
 
 namespace meridial {
@@ -15,6 +16,7 @@ namespace {
 
 using testing::CliRun;
 using testing::DeviceServer;
+using testing::PseudoTerminal;
 using testing::RunCli;
 using testing::VirtualSign;
 
@@ -97,7 +99,7 @@ INSTANTIATE_TEST_SUITE_P(Modes, BehindDeviceServer,
 
 struct ServerReplyCase {
     DeviceServer::Mode mode;
-    const char* reply;
+    const char* reply;  // the sign's answer; "stale": none, but an "ACK" waits at the server
     int exitCode;
 };
 
@@ -106,6 +108,18 @@ class DeviceServerReplies : public ::testing::TestWithParam<ServerReplyCase> {};
 TEST_P(DeviceServerReplies, OnlyAckSucceeds) {
     if (!DeviceServer::Available()) GTEST_SKIP() << "ser2net is not installed";
     const ServerReplyCase& c = GetParam();
+    if (QByteArray(c.reply) == "stale") {
+        // A line whose far side never answers, holding an "ACK" from before the connection.
+        PseudoTerminal line;
+        ASSERT_TRUE(line.ok());
+        DeviceServer server(line.Path(), c.mode);
+        ASSERT_TRUE(server.ok());
+        QThread::msleep(200);  // the server's start-up probe has come and gone
+        line.Write("ACK");
+        const CliRun run = RunCli(Transfer(server.Target()));
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.err.constData();
+        return;
+    }
     VirtualSign sign({QStringLiteral("--reply"), QString::fromLatin1(c.reply)});
     ASSERT_TRUE(sign.ok());
     DeviceServer server(sign.Device(), c.mode);
@@ -122,12 +136,14 @@ INSTANTIATE_TEST_SUITE_P(
                       ServerReplyCase{DeviceServer::Mode::Raw, "garbage", 1},
                       ServerReplyCase{DeviceServer::Mode::Raw, "partial", 1},
                       ServerReplyCase{DeviceServer::Mode::Raw, "silent", 1},
+                      ServerReplyCase{DeviceServer::Mode::Raw, "stale", 1},
                       ServerReplyCase{DeviceServer::Mode::Rfc2217, "ack", 0},
                       ServerReplyCase{DeviceServer::Mode::Rfc2217, "split", 0},
                       ServerReplyCase{DeviceServer::Mode::Rfc2217, "nak", 1},
                       ServerReplyCase{DeviceServer::Mode::Rfc2217, "garbage", 1},
                       ServerReplyCase{DeviceServer::Mode::Rfc2217, "partial", 1},
-                      ServerReplyCase{DeviceServer::Mode::Rfc2217, "silent", 1}),
+                      ServerReplyCase{DeviceServer::Mode::Rfc2217, "silent", 1},
+                      ServerReplyCase{DeviceServer::Mode::Rfc2217, "stale", 1}),
     [](const auto& info) {
         return std::string(ModeName(info.param.mode)) + "_" + info.param.reply;
     });

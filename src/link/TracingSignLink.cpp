@@ -60,7 +60,7 @@ void TracingSignLink::Flush() {
 }
 
 void TracingSignLink::Record(bool written, std::uint8_t byte, long long atMs, bool ok) {
-    const std::string label = !written                           ? "reply"
+    const std::string label = !written                         ? "reply"
                               : m_frameIndex < m_frames.size() ? m_frames[m_frameIndex].label
                                                                : "frame";
     const std::size_t offset = written ? m_frameOffset : m_replyOffset;
@@ -93,9 +93,9 @@ int TracingSignLink::ReadByte(std::uint8_t& destination) {
     const int count = m_inner.ReadByte(destination);
     const long long now = m_clock();
     if (m_detail == TraceDetail::Bytes) {
-        m_sink(Stamp(now) + (count == 1 ? "< " + Shown(destination)
-                                        : "< (nothing within " + std::to_string(kReadTimeoutMs) +
-                                              " ms)"));
+        m_sink(Stamp(now) + (count == 1
+                                 ? "< " + Shown(destination)
+                                 : "< (nothing within " + std::to_string(kReadTimeoutMs) + " ms)"));
         return count;
     }
     if (count == 1) {

@@ -16,7 +16,6 @@
 #include "cli/TransferOptions.h"
 #include "link/LinkFactory.h"
 #include "link/PortSettings.h"
-#include "link/SerialPlatform.h"
 #include "link/StopSignals.h"
 #include "link/TracingSignLink.h"
 #include "message/MessageFrame.h"
@@ -474,11 +473,7 @@ int Sync(const QStringList& args) {
             return Usage(SignLocation(sign) + QStringLiteral(": port: ") +
                              QString::fromStdString(target.error()),
                          name);
-        LinkTarget line = *target;
-        // Two names for one device are one line.
-        if (line.kind == LinkKind::SerialDevice)
-            line.address = DeviceToOpen(QString::fromStdString(line.address)).toStdString();
-        jobs.push_back({sign.name, line, prepared->request});
+        jobs.push_back({sign.name, *target, prepared->request});
         frames.push_back(prepared->frames);
     }
     if (dryRun) {

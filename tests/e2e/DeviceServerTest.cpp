@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QJsonArray>
 #include <QProcess>
 #include <QTcpServer>
+#include <QTemporaryDir>
 #include <QThread>
 
 #include "support/DeviceServer.h"
@@ -91,6 +93,28 @@ TEST_P(BehindDeviceServer, ServerStoppedMidTransferEndsLikeAFailedLine) {
     EXPECT_EQ(cli.exitCode(), 1);
     const QByteArray err = cli.readAllStandardError();
     EXPECT_EQ(err.count("line failed"), 1) << err.constData();
+}
+
+// The server takes one client at a time: two spellings of its address must take turns.
+TEST_P(BehindDeviceServer, SyncSendsToTwoSpellingsOfOneServerInTurn) {
+    VirtualSign sign;
+    ASSERT_TRUE(sign.ok());
+    DeviceServer server(sign.Device(), GetParam());
+    ASSERT_TRUE(server.ok());
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("signs.ini")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    const QString other =
+        server.Target().toUpper().replace(QStringLiteral("127.0.0.1"), QStringLiteral("localhost"));
+    file.write(QStringLiteral("[a]\nport=%1\nmessage=one\n\n[b]\nport=%2/\nmessage=two\n")
+                   .arg(server.Target(), other)
+                   .toUtf8());
+    file.close();
+    const CliRun run = RunCli({QStringLiteral("sync"), QStringLiteral("--all"),
+                               QStringLiteral("--signs"), file.fileName()});
+    EXPECT_EQ(run.exitCode, 0) << run.err.constData();
+    EXPECT_TRUE(run.out.contains("2 of 2 signs acknowledged.")) << run.out.constData();
+    EXPECT_EQ(sign.Frames(6).size(), 6);
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, BehindDeviceServer,

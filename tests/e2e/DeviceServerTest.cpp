@@ -2,12 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <QFile>
 #include <QJsonArray>
 #include <QProcess>
 #include <QTcpServer>
-#include <QTemporaryDir>
 #include <QThread>
+#include <optional>
 
 #include "support/DeviceServer.h"
 #include "support/PseudoTerminal.h"
@@ -95,28 +94,6 @@ TEST_P(BehindDeviceServer, ServerStoppedMidTransferEndsLikeAFailedLine) {
     EXPECT_EQ(err.count("line failed"), 1) << err.constData();
 }
 
-// The server takes one client at a time: two spellings of its address must take turns.
-TEST_P(BehindDeviceServer, SyncSendsToTwoSpellingsOfOneServerInTurn) {
-    VirtualSign sign;
-    ASSERT_TRUE(sign.ok());
-    DeviceServer server(sign.Device(), GetParam());
-    ASSERT_TRUE(server.ok());
-    QTemporaryDir dir;
-    QFile file(dir.filePath(QStringLiteral("signs.ini")));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    const QString other =
-        server.Target().toUpper().replace(QStringLiteral("127.0.0.1"), QStringLiteral("localhost"));
-    file.write(QStringLiteral("[a]\nport=%1\nmessage=one\n\n[b]\nport=%2/\nmessage=two\n")
-                   .arg(server.Target(), other)
-                   .toUtf8());
-    file.close();
-    const CliRun run = RunCli({QStringLiteral("sync"), QStringLiteral("--all"),
-                               QStringLiteral("--signs"), file.fileName()});
-    EXPECT_EQ(run.exitCode, 0) << run.err.constData();
-    EXPECT_TRUE(run.out.contains("2 of 2 signs acknowledged.")) << run.out.constData();
-    EXPECT_EQ(sign.Frames(6).size(), 6);
-}
-
 INSTANTIATE_TEST_SUITE_P(Modes, BehindDeviceServer,
                          ::testing::Values(DeviceServer::Mode::Raw, DeviceServer::Mode::Rfc2217),
                          [](const auto& info) { return std::string(ModeName(info.param)); });
@@ -132,22 +109,15 @@ class DeviceServerReplies : public ::testing::TestWithParam<ServerReplyCase> {};
 TEST_P(DeviceServerReplies, OnlyAckSucceeds) {
     if (!DeviceServer::Available()) GTEST_SKIP() << "ser2net is not installed";
     const ServerReplyCase& c = GetParam();
-    if (QByteArray(c.reply) == "stale") {
-        // A line whose far side never answers, holding an "ACK" from before the connection.
-        PseudoTerminal line;
-        ASSERT_TRUE(line.ok());
-        DeviceServer server(line.Path(), c.mode);
-        ASSERT_TRUE(server.ok());
-        QThread::msleep(200);  // the server's start-up probe has come and gone
-        line.Write("ACK");
-        const CliRun run = RunCli(Transfer(server.Target()));
-        EXPECT_EQ(run.exitCode, c.exitCode) << run.err.constData();
-        return;
-    }
-    VirtualSign sign({QStringLiteral("--reply"), QString::fromLatin1(c.reply)});
-    ASSERT_TRUE(sign.ok());
-    DeviceServer server(sign.Device(), c.mode);
+    const bool stale = QByteArray(c.reply) == "stale";
+    PseudoTerminal line;  // stale: a far side that never answers
+    std::optional<VirtualSign> sign;
+    if (!stale) sign.emplace(QStringList{QStringLiteral("--reply"), QString::fromLatin1(c.reply)});
+    ASSERT_TRUE(stale ? line.ok() : sign->ok());
+    DeviceServer server(stale ? line.Path() : sign->Device(), c.mode);
     ASSERT_TRUE(server.ok());
+    if (stale) QThread::msleep(200);  // the server's start-up probe has come and gone
+    if (stale) line.Write("ACK");
     const CliRun run = RunCli(Transfer(server.Target()));
     EXPECT_EQ(run.exitCode, c.exitCode) << run.err.constData();
 }

@@ -1,21 +1,27 @@
 #include "cli/Fleet.h"
 
 #include <QThread>
+#include <algorithm>
 #include <memory>
 #include <mutex>
+
+#include "link/LineIdentity.h"
 
 namespace meridial::cli {
 
 QVector<QVector<int>> GroupByTarget(const QVector<FleetJob>& jobs) {
     QVector<QVector<int>> groups;
-    QVector<LinkTarget> targets;
+    std::vector<LineIdentity> lines;  // one per group
     for (int i = 0; i < jobs.size(); ++i) {
-        const qsizetype at = targets.indexOf(jobs[i].target);
-        if (at < 0) {
-            targets.push_back(jobs[i].target);
+        LineIdentity line(jobs[i].target);
+        const auto at = std::find_if(lines.begin(), lines.end(), [&](const LineIdentity& known) {
+            return known.SameLine(line);
+        });
+        if (at == lines.end()) {
+            lines.push_back(std::move(line));
             groups.push_back({i});
         } else {
-            groups[at].push_back(i);
+            groups[at - lines.begin()].push_back(i);
         }
     }
     return groups;

@@ -13,7 +13,7 @@ namespace meridial::cli {
 // run starts.
 struct FleetJob {
     QString name;
-    LinkTarget target;  // resolved; signs with the same target share one line
+    LinkTarget target;  // resolved; signs whose targets reach one line share it
     TransferRequest request;
 };
 
@@ -29,7 +29,8 @@ struct FleetResult {
 QVector<FleetResult> RunFleet(const QVector<FleetJob>& jobs,
                               const std::function<void(const FleetResult&)>& done = {});
 
-// Jobs grouped by target, each group in job order; the groups in order of their first job.
+// Jobs grouped by the line their targets reach (two spellings of one device or one device
+// server's port are one line), each group in job order; the groups in order of their first job.
 QVector<QVector<int>> GroupByTarget(const QVector<FleetJob>& jobs);
 
 }  // namespace meridial::cli

@@ -186,8 +186,9 @@ OptionInfo PortOption() {
 OptionInfo VerboseOption() {
     return {{QStringLiteral("verbose"), QStringLiteral("v")},
             {},
-            QStringLiteral("every byte written and read, in hex with its time since the open,\n"
-                           "on standard error")};
+            QStringLiteral("on standard error, what goes out and comes back: one line per frame\n"
+                           "and burst (which frame, offset, time, pause before it, hex, text);\n"
+                           "twice (-vv): one line per byte")};
 }
 
 OptionInfo SignsFileOption() {
@@ -315,8 +316,12 @@ Parsed<TransferOptions> ParseTransferOptions(const QStringList& args) {
             options.dryRun = true;
             continue;
         }
-        if (option == QStringLiteral("--verbose") || option == QStringLiteral("--quiet")) {
-            (option == QStringLiteral("--verbose") ? options.verbose : options.quiet) = true;
+        if (option == QStringLiteral("--verbose")) {
+            ++options.verbose;
+            continue;
+        }
+        if (option == QStringLiteral("--quiet")) {
+            options.quiet = true;
             continue;
         }
         if (option == QStringLiteral("--dst") || option == QStringLiteral("--no-dst")) {

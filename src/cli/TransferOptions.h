@@ -26,7 +26,7 @@ struct TransferOptions {
     bool dryRun = false;
     QStringList warnings;  // for standard error; the transfer goes ahead
     QString zoneFailure;   // --tz names a zone the sign cannot follow: nothing may be sent
-    bool verbose = false;
+    int verbose = 0;       // -v: the trace by frame and burst; -vv: byte by byte
     bool quiet = false;
     bool help = false;  // --help or --version: nothing else was checked
     bool version = false;

@@ -16,7 +16,6 @@
 #include "cli/TransferOptions.h"
 #include "link/LinkFactory.h"
 #include "link/PortSettings.h"
-#include "link/SerialPlatform.h"
 #include "link/StopSignals.h"
 #include "link/TracingSignLink.h"
 #include "message/MessageFrame.h"
@@ -219,14 +218,17 @@ int NoMessage() {
     return kUsage;
 }
 
-// The link a command sends through: with --verbose, every byte is also written to standard
-// error as it goes.
+// The link a command sends through: with --verbose, what goes out and comes back is also
+// written to standard error as it goes, by frame and burst, or byte by byte when given twice.
 struct CommandLink {
-    CommandLink(const PortPlan& plan, bool verbose)
+    CommandLink(const PortPlan& plan, int verbose, std::vector<TracedFrame> frames)
         : port(plan.resolver, WaitMode::Blocking),
-          tracing(port,
-                  [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); }),
-          link(verbose ? static_cast<SignLink&>(tracing) : port) {}
+          tracing(
+              port, [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); },
+              verbose > 1 ? TraceDetail::Bytes : TraceDetail::Bursts),
+          link(verbose > 0 ? static_cast<SignLink&>(tracing) : port) {
+        tracing.ExpectFrames(std::move(frames));
+    }
     PortLink port;
     TracingSignLink tracing;
     SignLink& link;
@@ -251,6 +253,7 @@ struct PreparedTransfer {
     TransferRequest request;
     PortPlan plan;
     QStringList frames;  // in hex, in sending order
+    std::vector<TracedFrame> traced;
 };
 
 Result<PreparedTransfer, Refusal> Prepare(TransferOptions& options, const PortSettings& settings) {
@@ -260,14 +263,17 @@ Result<PreparedTransfer, Refusal> Prepare(TransferOptions& options, const PortSe
     if (!options.zoneFailure.isEmpty()) return R::Fail({kBuildFailed, options.zoneFailure});
     const EncodedText text = EncodeForSign(options.message, ResolveCodePage(settings.CodePage()));
     if (!text) return R::Fail({kBuildFailed, QString::fromStdString(text.error())});
-    PreparedTransfer prepared{options.request, PlanPort(options.port, settings), {}};
+    PreparedTransfer prepared{options.request, PlanPort(options.port, settings), {}, {}};
     prepared.request.messageBytes = *text;
     if (const auto problem = MessageProblem(prepared.request.messageBytes, options.quiet))
         return R::Fail({kBuildFailed, *problem});
-    for (const TransferStep step : kTransferSteps) {
-        const FrameResult frame = BuildTransferFrame(prepared.request, step);
+    constexpr const char* kLabels[] = {"clock", "zone", "message"};
+    static_assert(std::size(kLabels) == std::size(kTransferSteps));
+    for (std::size_t i = 0; i < std::size(kTransferSteps); ++i) {
+        const FrameResult frame = BuildTransferFrame(prepared.request, kTransferSteps[i]);
         if (!frame) return R::Fail({kBuildFailed, QString::fromStdString(frame.error())});
         prepared.frames << QString::fromStdString(HexBytes(*frame));
+        prepared.traced.push_back({kLabels[i], frame->size()});
     }
     return prepared;
 }
@@ -336,7 +342,7 @@ int Transfer(const QStringList& args) {
     }
 
     const PortPlan& plan = prepared->plan;
-    CommandLink link(plan, options.verbose);
+    CommandLink link(plan, options.verbose, prepared->traced);
     CatchStopSignals();
     // The trace and the progress line would write over each other.
     const bool showProgress = !options.quiet && !options.verbose && ProgressWanted();
@@ -476,11 +482,7 @@ int Sync(const QStringList& args) {
             return Usage(SignLocation(sign) + QStringLiteral(": port: ") +
                              QString::fromStdString(target.error()),
                          name);
-        LinkTarget line = *target;
-        // Two names for one device are one line.
-        if (line.kind == LinkKind::SerialDevice)
-            line.address = DeviceToOpen(QString::fromStdString(line.address)).toStdString();
-        jobs.push_back({sign.name, line, prepared->request});
+        jobs.push_back({sign.name, *target, prepared->request});
         frames.push_back(prepared->frames);
     }
     if (dryRun) {
@@ -528,7 +530,7 @@ int ResetId(const QStringList& args) {
     if (parsed->help) return Help(ResetIdCommand());
     if (parsed->version) return Version();
     std::optional<PortChoice> port;
-    bool verbose = false;
+    int verbose = 0;
     bool quiet = false;
     for (const auto& [option, value] : parsed->options) {
         if (option == QStringLiteral("port")) {
@@ -536,7 +538,7 @@ int ResetId(const QStringList& args) {
             if (!choice) return Usage(choice.error(), name);
             port = *choice;
         }
-        verbose = verbose || option == QStringLiteral("verbose");
+        verbose += option == QStringLiteral("verbose") ? 1 : 0;
         quiet = quiet || option == QStringLiteral("quiet");
     }
     if (verbose && quiet)
@@ -555,7 +557,7 @@ int ResetId(const QStringList& args) {
     const PortSettings settings(PortSettings::DefaultPath());
     if (!quiet) WarnAboutSettings(settings);
     const PortPlan plan = PlanPort(port, settings);
-    CommandLink link(plan, verbose);
+    CommandLink link(plan, verbose, {{"reset", BuildResetFrame(*newId).size()}});
     CatchStopSignals();
     const OpenResult opened = RunResetId(link.link, plan.portNumber, *newId);
     if (StopSignal() != 0) return Stopped();

@@ -39,6 +39,7 @@ OpenResult NetworkSignLink::OpenPort(int, int baudRate) {
              (name + QStringLiteral(": in use by another sequence")).toStdString()});
     m_lineError.clear();
     m_incoming.clear();
+    m_drained = false;
     m_telnet = TelnetCodec();
     m_waiter.Reset();
     if (!Connect()) {
@@ -54,7 +55,31 @@ OpenResult NetworkSignLink::OpenPort(int, int baudRate) {
     m_socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
     m_open = true;
     if (m_target.kind == LinkKind::Rfc2217) Send(m_telnet.Greeting(baudRate));
+    Drain();
     return Nothing{};
+}
+
+void NetworkSignLink::Drain() {
+    // A device server keeps what its serial side received while no client was connected (an
+    // old reply, line noise) and hands it to the next client at once; taken for the sign's
+    // answer, a stale "ACK" would report a transfer the sign never saw. A serial device is
+    // flushed at open; here the bytes are still on their way, so wait for the line to fall
+    // quiet. The RFC 2217 negotiation is answered meanwhile.
+    QElapsedTimer total;
+    total.start();
+    QElapsedTimer quiet;
+    quiet.start();
+    while (m_open && !m_waiter.Aborted() && total.elapsed() < kDrainLimitMs) {
+        const qint64 left = kDrainQuietMs - quiet.elapsed();
+        if (left <= 0) break;
+        if (m_socket.bytesAvailable() == 0) m_waiter.WaitReadable(m_socket, static_cast<int>(left));
+        if (m_socket.bytesAvailable() > 0) {
+            Pump();
+            m_incoming.clear();
+            quiet.restart();
+        }
+    }
+    m_incoming.clear();
 }
 
 void NetworkSignLink::Fail(const QString& why) {
@@ -108,6 +133,12 @@ int NetworkSignLink::ReadByte(std::uint8_t& destination) {
 
 bool NetworkSignLink::WriteByte(std::uint8_t value) {
     if (!m_open || m_waiter.Aborted()) return false;
+    if (!m_drained) {
+        // Whatever came between the open and now is no answer to this transfer either.
+        Pump();
+        m_incoming.clear();
+        m_drained = true;
+    }
     Send(m_target.kind == LinkKind::Rfc2217 ? TelnetCodec::EncodeData(value)
                                             : std::string(1, static_cast<char>(value)));
     return m_open;

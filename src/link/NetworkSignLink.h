@@ -20,6 +20,10 @@ class NetworkSignLink final : public SignLink {
 public:
     // A server that takes longer than this to accept is taken as one that cannot be reached.
     static constexpr int kConnectTimeoutMs = 3000;
+    // Before the first byte goes out, what the server sends is read and dropped until it has
+    // been quiet this long (or for at most kDrainLimitMs on a line that keeps talking).
+    static constexpr int kDrainQuietMs = 100;
+    static constexpr int kDrainLimitMs = 1000;
 
     NetworkSignLink(LinkTarget target, WaitMode mode);
     ~NetworkSignLink() override;
@@ -36,6 +40,7 @@ public:
 private:
     bool Connect();
     void Pump();
+    void Drain();
     void Send(const std::string& bytes);
     void Fail(const QString& why);
 
@@ -45,6 +50,7 @@ private:
     TelnetCodec m_telnet;
     std::string m_incoming;  // the sign's bytes received and not yet read
     bool m_open = false;
+    bool m_drained = false;  // what arrived before the first write has been dropped
     QString m_lineError;
 };
 

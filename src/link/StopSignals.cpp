@@ -45,6 +45,11 @@ void CatchStopSignals() {
     // flag again at once.
     action.sa_flags = 0;
     for (const int signal : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(signal, &action, nullptr);
+    // A closed output (`meridial-cli transfer -v 2>&1 | head`) is no reason to stop sending: the
+    // default would end the program mid-frame, leaving a cut frame on the line and the lock file
+    // behind. Ignored, the trace and the result that no one reads any more fail quietly with
+    // EPIPE and the sequence ends as it would have.
+    ::signal(SIGPIPE, SIG_IGN);
 #else
     std::signal(SIGINT, OnStopSignal);
     std::signal(SIGTERM, OnStopSignal);

@@ -8,6 +8,9 @@ namespace meridial {
 // link's waits end as soon as one is recorded, so a running sequence falls through to its end
 // and closes the port, and the program then exits with StopExitCode().
 //
+// SIGPIPE is ignored from then on: a reader of the program's output that goes away must not cut
+// a frame short, so the sequence runs to its end and the exit code is the sign's answer.
+//
 // Install it just before a sequence opens the port: before that the default (ending at once)
 // is right, and a program blocked reading its standard input must stay interruptible.
 void CatchStopSignals();

@@ -6,8 +6,10 @@
 #include <QProcess>
 #include <QTcpServer>
 #include <QThread>
+#include <optional>
 
 #include "support/DeviceServer.h"
+#include "support/PseudoTerminal.h"
 #include "support/VirtualSign.h"
 
 namespace meridial {
@@ -15,6 +17,7 @@ namespace {
 
 using testing::CliRun;
 using testing::DeviceServer;
+using testing::PseudoTerminal;
 using testing::RunCli;
 using testing::VirtualSign;
 
@@ -97,7 +100,7 @@ INSTANTIATE_TEST_SUITE_P(Modes, BehindDeviceServer,
 
 struct ServerReplyCase {
     DeviceServer::Mode mode;
-    const char* reply;
+    const char* reply;  // the sign's answer; "stale": none, but an "ACK" waits at the server
     int exitCode;
 };
 
@@ -106,10 +109,15 @@ class DeviceServerReplies : public ::testing::TestWithParam<ServerReplyCase> {};
 TEST_P(DeviceServerReplies, OnlyAckSucceeds) {
     if (!DeviceServer::Available()) GTEST_SKIP() << "ser2net is not installed";
     const ServerReplyCase& c = GetParam();
-    VirtualSign sign({QStringLiteral("--reply"), QString::fromLatin1(c.reply)});
-    ASSERT_TRUE(sign.ok());
-    DeviceServer server(sign.Device(), c.mode);
+    const bool stale = QByteArray(c.reply) == "stale";
+    PseudoTerminal line;  // stale: a far side that never answers
+    std::optional<VirtualSign> sign;
+    if (!stale) sign.emplace(QStringList{QStringLiteral("--reply"), QString::fromLatin1(c.reply)});
+    ASSERT_TRUE(stale ? line.ok() : sign->ok());
+    DeviceServer server(stale ? line.Path() : sign->Device(), c.mode);
     ASSERT_TRUE(server.ok());
+    if (stale) QThread::msleep(200);  // the server's start-up probe has come and gone
+    if (stale) line.Write("ACK");
     const CliRun run = RunCli(Transfer(server.Target()));
     EXPECT_EQ(run.exitCode, c.exitCode) << run.err.constData();
 }
@@ -122,12 +130,14 @@ INSTANTIATE_TEST_SUITE_P(
                       ServerReplyCase{DeviceServer::Mode::Raw, "garbage", 1},
                       ServerReplyCase{DeviceServer::Mode::Raw, "partial", 1},
                       ServerReplyCase{DeviceServer::Mode::Raw, "silent", 1},
+                      ServerReplyCase{DeviceServer::Mode::Raw, "stale", 1},
                       ServerReplyCase{DeviceServer::Mode::Rfc2217, "ack", 0},
                       ServerReplyCase{DeviceServer::Mode::Rfc2217, "split", 0},
                       ServerReplyCase{DeviceServer::Mode::Rfc2217, "nak", 1},
                       ServerReplyCase{DeviceServer::Mode::Rfc2217, "garbage", 1},
                       ServerReplyCase{DeviceServer::Mode::Rfc2217, "partial", 1},
-                      ServerReplyCase{DeviceServer::Mode::Rfc2217, "silent", 1}),
+                      ServerReplyCase{DeviceServer::Mode::Rfc2217, "silent", 1},
+                      ServerReplyCase{DeviceServer::Mode::Rfc2217, "stale", 1}),
     [](const auto& info) {
         return std::string(ModeName(info.param.mode)) + "_" + info.param.reply;
     });

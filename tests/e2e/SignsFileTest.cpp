@@ -32,16 +32,18 @@ protected:
     QTemporaryDir dir;
 };
 
-// Signs on different ports go at once, signs sharing a port one after another in file order;
+// Signs on different ports go at once, signs sharing a port one after another in file order
+// (however the port is spelled: a link to the device or the device itself);
 // one sign that refuses makes the run fail without keeping the others from their time.
 TEST_F(SignsFile, SyncSendsToEverySignInParallelAcrossPorts) {
     VirtualSign shared, second, refusing({QStringLiteral("--reply"), QStringLiteral("nak")});
     ASSERT_TRUE(shared.ok() && second.ok() && refusing.ok());
-    const QString path = Write(QStringLiteral("[lobby]\nport=%1\nid=1\nmessage=first\n\n"
-                                              "[lobby-2]\nport=%1\nid=2\nmessage=second\n\n"
-                                              "[canteen]\nport=%2\nmessage=lunch\n\n"
-                                              "[garage]\nport=%3\nmessage=slowly\n")
-                                   .arg(shared.LinkPath(), second.LinkPath(), refusing.LinkPath()));
+    const QString path =
+        Write(QStringLiteral("[lobby]\nport=%1\nid=1\nmessage=first\n\n"
+                             "[lobby-2]\nport=%4\nid=2\nmessage=second\n\n"
+                             "[canteen]\nport=%2\nmessage=lunch\n\n"
+                             "[garage]\nport=%3\nmessage=slowly\n")
+                  .arg(shared.LinkPath(), second.LinkPath(), refusing.LinkPath(), shared.Device()));
     const CliRun run =
         RunCli({QStringLiteral("sync"), QStringLiteral("--all"), QStringLiteral("--signs"), path});
     EXPECT_EQ(run.exitCode, 1) << run.err.constData();

@@ -155,7 +155,8 @@ TEST(EscapedBytes, QuotesAndEscapesWhatIsNotPrintable) {
 TEST(TracingSignLink, ReportsEveryByteBothWaysAndPassesThemOn) {
     FakeSignLink inner;
     std::vector<std::string> lines;
-    TracingSignLink link(inner, [&](const std::string& line) { lines.push_back(line); });
+    TracingSignLink link(
+        inner, [&](const std::string& line) { lines.push_back(line); }, TraceDetail::Bytes);
     ASSERT_TRUE(link.OpenPort(1, kBaudRate).ok());
     inner.ReplyWith("A");
     link.WriteByte(0x3C);
@@ -176,6 +177,35 @@ TEST(TracingSignLink, ReportsEveryByteBothWaysAndPassesThemOn) {
         EXPECT_EQ(lines[i].substr(4, 1), "0") << lines[i];
         EXPECT_EQ(lines[i].substr(11), expected[i]);
     }
+}
+
+// By burst, on the fake link's clock: a line per frame part between pauses, at most 16 bytes,
+// naming the frame, the offset in it and the pause before it; the reply on a line of its own.
+TEST(TracingSignLink, GroupsEachFrameByBurst) {
+    FakeSignLink inner;
+    std::vector<std::string> lines;
+    TracingSignLink link(
+        inner, [&](const std::string& line) { lines.push_back(line); }, TraceDetail::Bursts,
+        [&] { return inner.Now(); });
+    link.ExpectFrames({{"clock", 15}, {"message", 31}});
+    ASSERT_TRUE(link.OpenPort(1, kBaudRate).ok());
+    ASSERT_TRUE(SendFramePaced(link, "<ID07><SS>\x01\x02<E>"));
+    link.Delay(300);
+    ASSERT_TRUE(SendFramePaced(link, "<ID07><FC>abcdefghijklmnopq\x03<E>", 16));
+    inner.ReplyWith("ACK", inner.Now() + 5);
+    EXPECT_TRUE(WaitForAck(link));
+    link.ClosePort();
+    const std::vector<std::string> expected{
+        "[   0.000] open at 9600 baud",
+        R"([   0.000] > clock   @0    after    0 ms  3C 49 44 30 37 3E 3C 53 53 3E  "<ID07><SS>")",
+        R"([   0.100] > clock   @10   after  100 ms  01 02 3C 45 3E  "\x01\x02<E>")",
+        R"([   0.416] > message @0    after  316 ms  3C 49 44 30 37 3E 3C 46 43 3E  "<ID07><FC>")",
+        "[   0.676] > message @10   after  116 ms  "
+        R"(61 62 63 64 65 66 67 68 69 6A 6B 6C 6D 6E 6F 70  "abcdefghijklmnop")",
+        R"([   0.932] > message @26   after   16 ms  71 03 3C 45 3E  "q\x03<E>")",
+        R"([   1.001] < reply   @0    after    5 ms  41 43 4B  "ACK")",
+        "[   1.001] closed"};
+    EXPECT_EQ(lines, expected);
 }
 
 TEST(HexBytes, UpperCaseSpaceSeparated) {

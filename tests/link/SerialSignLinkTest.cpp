@@ -13,6 +13,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -89,12 +90,12 @@ TEST_P(SerialSignLinkTest, PortHeldByAnotherOwnerIsBusy) {
         const char* how;
         std::function<int()> hold;  // returns a descriptor to close, or -1
         const char* reason;
-        bool namesHolder;  // from its lock file or its flock: this very process
+        bool namesHolder;  // this very process
     };
     SerialSignLink link = MakeLink();
     const Holder holders[] = {
-        {"another link", [&] { return link.OpenPort(1, kBaudRate).ok() ? -1 : -2; },
-         "held by", true},
+        {"another link", [&] { return link.OpenPort(1, kBaudRate).ok() ? -1 : -2; }, "held by",
+         true},
         {"flock",
          [&] {
              const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY);
@@ -106,7 +107,7 @@ TEST_P(SerialSignLinkTest, PortHeldByAnotherOwnerIsBusy) {
              const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY);
              return ::ioctl(fd, TIOCEXCL) == 0 ? fd : -2;
          },
-         "held exclusively", false},
+         "held by", true},
     };
     for (const Holder& holder : holders) {
         SCOPED_TRACE(holder.how);
@@ -207,44 +208,80 @@ TEST(SerialSignLink, AbortEndsAWaitAtOnce) {
     EXPECT_LT(clock.elapsed(), 1000);
 }
 
-// Lock files as other programs leave them. Which pid each row writes, and whether it is held.
+// Lock files as other programs leave them, in a folder of the test's own, judged before an open:
+// each format with a running holder (this process), an ended one, and one that cannot be judged.
+enum class LockFormat { TenDigits, Binary, PidProgramHost };
+enum class LockPid { Running, Ended, None };
 struct LockCase {
     const char* name;
-    const char* device;
-    const char* lockName;
-    QByteArray content;  // "%p" is replaced by this process's id
-    bool held;
+    LockFormat format;
+    LockPid pid;
+    const char* host;  // PidProgramHost: nullptr for this one
+    bool othersFile;   // owned by another user
+    HoldKind kind;
+    const char* detail;  // in the detail; "%f" is the lock file
 };
 
-class LockHolderTest : public ::testing::TestWithParam<LockCase> {};
+class LockFiles : public ::testing::TestWithParam<LockCase> {};
 
-TEST_P(LockHolderTest, ReadsThePidAndTheProgram) {
+TEST_P(LockFiles, JudgedAndRemovedOnlyWhenStaleAndOurs) {
     const LockCase& c = GetParam();
-    const QString path = QStringLiteral("/run/lock/") + QLatin1String(c.lockName);
+    QTemporaryDir dir;
+    qputenv("MERIDIAL_LOCK_DIR", QFile::encodeName(dir.path()));
+    const QString path = dir.filePath(QStringLiteral("LCK..ttyMeridial") + QLatin1String(c.name));
+    const qint32 pid = c.pid == LockPid::Running ? QCoreApplication::applicationPid()
+                       : c.pid == LockPid::Ended ? 999999999
+                                                 : 0;
+    QByteArray content = QByteArray::number(pid).rightJustified(10, ' ') + '\n';
+    if (c.format == LockFormat::Binary)
+        content = QByteArray(reinterpret_cast<const char*>(&pid), 4);
+    if (c.format == LockFormat::PidProgramHost)
+        content = QByteArray::number(pid) + "\nminicom\n" +
+                  (c.host ? QByteArray(c.host) : QSysInfo::machineHostName().toUtf8()) + '\n';
     QFile lock(path);
-    if (QFile::exists(path) || !lock.open(QIODevice::WriteOnly))
-        GTEST_SKIP() << "cannot write " << path.toStdString();
-    QByteArray content = c.content;
-    lock.write(content.replace("%p", QByteArray::number(QCoreApplication::applicationPid())));
+    ASSERT_TRUE(lock.open(QIODevice::WriteOnly));
+    lock.write(c.pid == LockPid::None && c.format == LockFormat::TenDigits ? "" : content);
     lock.close();
-    const auto holder = LockHolder(QLatin1String(c.device));
-    QFile::remove(path);
-    ASSERT_EQ(holder.has_value(), c.held);
-    if (!c.held) return;
-    EXPECT_EQ(holder->pid, QCoreApplication::applicationPid());
-    EXPECT_EQ(holder->program, QCoreApplication::applicationName().left(15));
+    if (c.othersFile && ::chown(QFile::encodeName(path).constData(), 65534, 65534) != 0)
+        GTEST_SKIP() << "cannot hand a file to another user here";
+    const QString device = QStringLiteral("/dev/ttyMeridial") + QLatin1String(c.name);
+    const PortHold listed = JudgeHold(device, StaleLocks::Keep);
+    const PortHold opening = JudgeHold(device, StaleLocks::RemoveOurs);
+    qunsetenv("MERIDIAL_LOCK_DIR");
+    EXPECT_EQ(listed.kind, c.kind);
+    EXPECT_EQ(opening.kind, c.kind);
+    EXPECT_TRUE(opening.detail.contains(QString::fromLatin1(c.detail).replace("%f", path)))
+        << opening.detail.toStdString();
+    EXPECT_EQ(QFile::exists(path), c.kind != HoldKind::Free);
+    if (c.kind == HoldKind::LockFile) {
+        EXPECT_EQ(opening.holder->program, QCoreApplication::applicationName().left(15));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Posix, LockHolderTest,
+    Posix, LockFiles,
     ::testing::Values(
-        LockCase{"UucpPaddedAscii", "/dev/ttyMeridialT1", "LCK..ttyMeridialT1", "      %p\n", true},
-        LockCase{"QtLockFile", "/dev/ttyMeridialT2", "LCK..ttyMeridialT2", "%p\nprog\nhost\n",
-                 true},
-        LockCase{"SubdirectoryDevice", "/dev/pts/9917", "LCK..pts_9917", "%p\n", true},
-        LockCase{"DeadHolderIsStale", "/dev/ttyMeridialT3", "LCK..ttyMeridialT3", "999999999\n",
-                 false},
-        LockCase{"NotAPid", "/dev/ttyMeridialT4", "LCK..ttyMeridialT4", "\x01\x02\x03\x04", false}),
+        LockCase{"TenDigitsRunning", LockFormat::TenDigits, LockPid::Running, nullptr, false,
+                 HoldKind::LockFile, "held by"},
+        LockCase{"TenDigitsEnded", LockFormat::TenDigits, LockPid::Ended, nullptr, false,
+                 HoldKind::Free, ""},
+        LockCase{"Empty", LockFormat::TenDigits, LockPid::None, nullptr, false,
+                 HoldKind::UnjudgedLock, "locked by %f, which names no process"},
+        LockCase{"BinaryRunning", LockFormat::Binary, LockPid::Running, nullptr, false,
+                 HoldKind::LockFile, "held by"},
+        LockCase{"BinaryEnded", LockFormat::Binary, LockPid::Ended, nullptr, false, HoldKind::Free,
+                 ""},
+        LockCase{"BinaryZero", LockFormat::Binary, LockPid::None, nullptr, false,
+                 HoldKind::UnjudgedLock, "which names no process"},
+        LockCase{"QtRunning", LockFormat::PidProgramHost, LockPid::Running, nullptr, false,
+                 HoldKind::LockFile, "held by"},
+        LockCase{"QtEnded", LockFormat::PidProgramHost, LockPid::Ended, nullptr, false,
+                 HoldKind::Free, ""},
+        LockCase{"QtOtherHost", LockFormat::PidProgramHost, LockPid::Running, "elsewhere.invalid",
+                 false, HoldKind::UnjudgedLock, "written on host elsewhere.invalid"},
+        LockCase{"EndedOthersFile", LockFormat::TenDigits, LockPid::Ended, nullptr, true,
+                 HoldKind::StaleLock,
+                 "stale lock file %f (process 999999999 has ended): remove it with "}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(DeviceGroup, NamesTheOwningGroupOrItsNumber) {

@@ -1,8 +1,12 @@
 // meridial-cli against meridial-sign over a real pseudo-terminal.
 
+#include <fcntl.h>
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -365,6 +369,24 @@ INSTANTIATE_TEST_SUITE_P(
                   {},
                   0,
                   "Warning: the message holds \"<ID\""},
+        InputCase{"PortComPastInt",
+                  Words("--message HI --port COM99999999999"),
+                  nullptr,
+                  {},
+                  2,
+                  "--port: 'COM99999999999' is not COM1..COM8"},
+        InputCase{"PortComLetters",
+                  Words("--message HI --port com-x"),
+                  nullptr,
+                  {},
+                  2,
+                  "--port: 'com-x' is not COM1..COM8"},
+        InputCase{"DevicePathWithEscapes",
+                  Words("--message HI --port /dev/none\x1b[2J"),
+                  nullptr,
+                  {},
+                  3,
+                  "/dev/none\\x1B[2J: no such device"},
         InputCase{"SettingsFifo",
                   Words("--message HI"),
                   "{fifo}",
@@ -887,7 +909,8 @@ INSTANTIATE_TEST_SUITE_P(
         SchemaCase{"serialNumber", QJsonValue::String}, SchemaCase{"vidPid", QJsonValue::Null},
         SchemaCase{"busy", QJsonValue::Bool}, SchemaCase{"holderPid", QJsonValue::Null},
         SchemaCase{"holderProgram", QJsonValue::Null}, SchemaCase{"mayOpen", QJsonValue::Bool},
-        SchemaCase{"group", QJsonValue::String}),
+        SchemaCase{"group", QJsonValue::String}, SchemaCase{"kind", QJsonValue::String},
+        SchemaCase{"busyReason", QJsonValue::Null}, SchemaCase{"lockFile", QJsonValue::Null}),
     [](const auto& info) { return std::string(info.param.key); });
 
 TEST_F(CliAgainstSign, PortsNameTheHolderOfABusyPort) {
@@ -908,6 +931,70 @@ TEST_F(CliAgainstSign, PortsNameTheHolderOfABusyPort) {
     EXPECT_TRUE(text.out.contains(
         QStringLiteral("COM2  %1  present  busy (").arg(sign.LinkPath()).toUtf8()))
         << text.out.constData();
+}
+
+// Every way another program holds the device, judged alike by transfer and ports, the holder
+// named (this test program); its lock file stays and its name reaches the terminal escaped.
+struct HoldCase {
+    const char* name;
+    int how;  // 0 flock, 1 exclusive mode, 2 a lock file of ten ASCII digits, 3 Qt under a bad name
+};
+
+class HeldPort : public CliAgainstSign, public ::testing::WithParamInterface<HoldCase> {};
+
+TEST_P(HeldPort, BusyForBothAndNamed) {
+    VirtualSign sign;
+    RequireSign(sign);
+    const QMap<QString, QString> env{
+        {QStringLiteral("MERIDIAL_SETTINGS"),
+         WriteSettings(QStringLiteral("[Ports]\nCOM2=%1\n").arg(sign.LinkPath()).toUtf8())},
+        {QStringLiteral("MERIDIAL_LOCK_DIR"), dir.path()}};
+    const QString lock =
+        dir.filePath(QStringLiteral("LCK..") + sign.Device().mid(5).replace(u'/', u'_'));
+    const int fd = ::open(QFile::encodeName(sign.Device()).constData(), O_RDWR | O_NOCTTY);
+    QSerialPort port(sign.Device());
+    char name[16] = {};
+    ::prctl(PR_GET_NAME, name);
+    const int how = GetParam().how;
+    ASSERT_TRUE(how != 0 || ::flock(fd, LOCK_EX) == 0);
+    ASSERT_TRUE(how != 1 || ::ioctl(fd, TIOCEXCL) == 0);
+    QFile file(lock);
+    ASSERT_TRUE(how != 2 || (file.open(QIODevice::WriteOnly) &&
+                             file.write(QByteArray::number(::getpid()).rightJustified(10) + '\n')));
+    file.close();
+    ASSERT_TRUE(how != 3 ||
+                (::prctl(PR_SET_NAME, "a\x1b]2;b\x07") == 0 && port.open(QIODevice::ReadWrite)));
+    const CliRun run = RunCli(Transfer(QStringLiteral("COM2")), {}, env);
+    const QJsonObject com2 = JsonOf(RunCli({QStringLiteral("ports"), QStringLiteral("--json")}, {},
+                                           env))[QStringLiteral("ports")]
+                                 .toArray()[1]
+                                 .toObject();
+    ::prctl(PR_SET_NAME, name);
+    ::ioctl(fd, TIOCNXCL);  // the sign keeps the tty open, and the mode with it
+    ::close(fd);
+    EXPECT_EQ(run.exitCode, 3) << run.err.constData();
+    EXPECT_TRUE(run.err.contains(QStringLiteral("(process %1)").arg(::getpid()).toUtf8()))
+        << run.err.constData();
+    EXPECT_EQ(run.err.contains("a\\x1B]2;b\\x07 (process"), how == 3) << run.err.constData();
+    EXPECT_TRUE(com2[QStringLiteral("busy")].toBool());
+    EXPECT_EQ(com2[QStringLiteral("holderPid")].toInt(), ::getpid());
+    EXPECT_EQ(QFileInfo::exists(lock), how == 2);
+    QThread::msleep(200);
+    EXPECT_TRUE(sign.Frames(0, 0).isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Cli, HeldPort,
+                         ::testing::Values(HoldCase{"Flock", 0}, HoldCase{"Exclusive", 1},
+                                           HoldCase{"TenDigitLockFile", 2},
+                                           HoldCase{"NameWithEscapes", 3}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(CliAgainstSign, PortsShowNetworkTargetsUnprobed) {
+    const CliRun run = RunCli({QStringLiteral("ports")}, {},
+                              {{QStringLiteral("MERIDIAL_SETTINGS"),
+                                WriteSettings("[Ports]\nCOM3=rfc2217://127.0.0.1:1\n")}});
+    EXPECT_TRUE(run.out.contains("\nCOM3  rfc2217://127.0.0.1:1  network target (not probed)\n"))
+        << run.out.constData();
 }
 
 // A device this user may not open: the hint names what would help. Needs root to hand the

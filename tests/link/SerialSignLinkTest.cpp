@@ -210,14 +210,10 @@ TEST(SerialSignLink, AbortEndsAWaitAtOnce) {
 
 // Lock files as other programs leave them, in a folder of the test's own, judged before an open:
 // each format with a running holder (this process), an ended one, and one that cannot be judged.
-enum class LockFormat { TenDigits, Binary, PidProgramHost };
-enum class LockPid { Running, Ended, None };
 struct LockCase {
     const char* name;
-    LockFormat format;
-    LockPid pid;
-    const char* host;  // PidProgramHost: nullptr for this one
-    bool othersFile;   // owned by another user
+    QByteArray content;  // %p/%e a running/ended PID as text, %P/%E in binary, %h this host
+    bool othersFile;     // owned by another user
     HoldKind kind;
     const char* detail;  // in the detail; "%f" is the lock file
 };
@@ -229,18 +225,16 @@ TEST_P(LockFiles, JudgedAndRemovedOnlyWhenStaleAndOurs) {
     QTemporaryDir dir;
     qputenv("MERIDIAL_LOCK_DIR", QFile::encodeName(dir.path()));
     const QString path = dir.filePath(QStringLiteral("LCK..ttyMeridial") + QLatin1String(c.name));
-    const qint32 pid = c.pid == LockPid::Running ? QCoreApplication::applicationPid()
-                       : c.pid == LockPid::Ended ? 999999999
-                                                 : 0;
-    QByteArray content = QByteArray::number(pid).rightJustified(10, ' ') + '\n';
-    if (c.format == LockFormat::Binary)
-        content = QByteArray(reinterpret_cast<const char*>(&pid), 4);
-    if (c.format == LockFormat::PidProgramHost)
-        content = QByteArray::number(pid) + "\nminicom\n" +
-                  (c.host ? QByteArray(c.host) : QSysInfo::machineHostName().toUtf8()) + '\n';
+    const qint32 running = QCoreApplication::applicationPid(), ended = 999999999;
+    const auto binary = [](const qint32& pid) {
+        return QByteArray(reinterpret_cast<const char*>(&pid), 4);
+    };
+    QByteArray content = c.content;
+    content.replace("%p", QByteArray::number(running)).replace("%e", QByteArray::number(ended));
+    content.replace("%P", binary(running)).replace("%E", binary(ended));
     QFile lock(path);
     ASSERT_TRUE(lock.open(QIODevice::WriteOnly));
-    lock.write(c.pid == LockPid::None && c.format == LockFormat::TenDigits ? "" : content);
+    lock.write(content.replace("%h", QSysInfo::machineHostName().toUtf8()));
     lock.close();
     if (c.othersFile && ::chown(QFile::encodeName(path).constData(), 65534, 65534) != 0)
         GTEST_SKIP() << "cannot hand a file to another user here";
@@ -253,34 +247,26 @@ TEST_P(LockFiles, JudgedAndRemovedOnlyWhenStaleAndOurs) {
     EXPECT_TRUE(opening.detail.contains(QString::fromLatin1(c.detail).replace("%f", path)))
         << opening.detail.toStdString();
     EXPECT_EQ(QFile::exists(path), c.kind != HoldKind::Free);
-    if (c.kind == HoldKind::LockFile) {
-        EXPECT_EQ(opening.holder->program, QCoreApplication::applicationName().left(15));
-    }
+    EXPECT_EQ(opening.holder ? opening.holder->program : QString(),
+              c.kind == HoldKind::LockFile ? QCoreApplication::applicationName().left(15) : "");
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Posix, LockFiles,
     ::testing::Values(
-        LockCase{"TenDigitsRunning", LockFormat::TenDigits, LockPid::Running, nullptr, false,
-                 HoldKind::LockFile, "held by"},
-        LockCase{"TenDigitsEnded", LockFormat::TenDigits, LockPid::Ended, nullptr, false,
-                 HoldKind::Free, ""},
-        LockCase{"Empty", LockFormat::TenDigits, LockPid::None, nullptr, false,
-                 HoldKind::UnjudgedLock, "locked by %f, which names no process"},
-        LockCase{"BinaryRunning", LockFormat::Binary, LockPid::Running, nullptr, false,
-                 HoldKind::LockFile, "held by"},
-        LockCase{"BinaryEnded", LockFormat::Binary, LockPid::Ended, nullptr, false, HoldKind::Free,
-                 ""},
-        LockCase{"BinaryZero", LockFormat::Binary, LockPid::None, nullptr, false,
-                 HoldKind::UnjudgedLock, "which names no process"},
-        LockCase{"QtRunning", LockFormat::PidProgramHost, LockPid::Running, nullptr, false,
-                 HoldKind::LockFile, "held by"},
-        LockCase{"QtEnded", LockFormat::PidProgramHost, LockPid::Ended, nullptr, false,
-                 HoldKind::Free, ""},
-        LockCase{"QtOtherHost", LockFormat::PidProgramHost, LockPid::Running, "elsewhere.invalid",
-                 false, HoldKind::UnjudgedLock, "written on host elsewhere.invalid"},
-        LockCase{"EndedOthersFile", LockFormat::TenDigits, LockPid::Ended, nullptr, true,
-                 HoldKind::StaleLock,
+        LockCase{"TenDigitsRunning", "     %p\n", false, HoldKind::LockFile, "held by"},
+        LockCase{"TenDigitsEnded", " %e\n", false, HoldKind::Free, ""},
+        LockCase{"Empty", "", false, HoldKind::UnjudgedLock,
+                 "locked by %f, which names no process"},
+        LockCase{"BinaryRunning", "%P", false, HoldKind::LockFile, "held by"},
+        LockCase{"BinaryEnded", "%E", false, HoldKind::Free, ""},
+        LockCase{"BinaryZero", QByteArray(4, '\0'), false, HoldKind::UnjudgedLock,
+                 "names no process"},
+        LockCase{"QtRunning", "%p\nminicom\n%h\n", false, HoldKind::LockFile, "held by"},
+        LockCase{"QtEnded", "%e\nminicom\n%h\n", false, HoldKind::Free, ""},
+        LockCase{"QtOtherHost", "%p\nminicom\nelsewhere.invalid\n", false, HoldKind::UnjudgedLock,
+                 "written on host elsewhere.invalid"},
+        LockCase{"EndedOthersFile", " %e\n", true, HoldKind::StaleLock,
                  "stale lock file %f (process 999999999 has ended): remove it with "}),
     [](const auto& info) { return std::string(info.param.name); });
 

@@ -7,6 +7,7 @@
 #include <QSerialPortInfo>
 #include <QStringList>
 
+#include "link/AckReply.h"
 #include "link/LinkTarget.h"
 #include "link/PortSettings.h"
 #include "link/SerialPlatform.h"
@@ -47,15 +48,32 @@ QJsonValue OrNull(const QString& text) { return text.isEmpty() ? QJsonValue() : 
 
 QString Hex4(quint16 value) { return QStringLiteral("%1").arg(value, 4, 16, QLatin1Char('0')); }
 
+QJsonValue KindName(const Result<LinkTarget>& target) {
+    if (!target) return {};
+    switch (target->kind) {
+        case LinkKind::Tcp:
+            return QStringLiteral("tcp");
+        case LinkKind::Rfc2217:
+            return QStringLiteral("rfc2217");
+        case LinkKind::SerialDevice:
+            break;
+    }
+    return QStringLiteral("device");
+}
+
 QJsonObject DeviceJson(const QString& com, const QString& device,
                        const QHash<QString, QSerialPortInfo>& infos,
                        const QHash<QString, QString>& byId) {
-    const QString path = QFileInfo(device).canonicalFilePath();
-    const bool exists = QFileInfo::exists(device);
-    const QSerialPortInfo info = infos.value(path);
     QJsonObject o;
     o[QStringLiteral("com")] = OrNull(com);
     o[QStringLiteral("device")] = device;
+    const Result<LinkTarget> target = ParseLinkTarget(device.toStdString());
+    o[QStringLiteral("kind")] = KindName(target);
+    // A device server is reached only by a transfer; a listing neither connects nor judges it.
+    const bool local = target && !target->IsNetwork();
+    const QString path = local ? QFileInfo(device).canonicalFilePath() : QString();
+    const bool exists = local && QFileInfo::exists(device);
+    const QSerialPortInfo info = infos.value(path);
     o[QStringLiteral("path")] = OrNull(path);
     o[QStringLiteral("exists")] = exists;
     o[QStringLiteral("byId")] = OrNull(byId.value(path));
@@ -69,8 +87,11 @@ QJsonObject DeviceJson(const QString& com, const QString& device,
             ? QJsonValue(Hex4(info.vendorIdentifier()) + QLatin1Char(':') +
                          Hex4(info.productIdentifier()))
             : QJsonValue();
-    const auto holder = exists ? LockHolder(device) : std::nullopt;
-    o[QStringLiteral("busy")] = holder.has_value();
+    const PortHold hold = exists ? JudgeHold(device, StaleLocks::Keep) : PortHold{};
+    const auto& holder = hold.holder;
+    o[QStringLiteral("busy")] = hold.Busy();
+    o[QStringLiteral("busyReason")] = hold.Busy() ? QJsonValue(hold.detail) : QJsonValue();
+    o[QStringLiteral("lockFile")] = OrNull(hold.lockFile);
     o[QStringLiteral("holderPid")] = holder ? QJsonValue(holder->pid) : QJsonValue();
     o[QStringLiteral("holderProgram")] = holder ? OrNull(holder->program) : QJsonValue();
     o[QStringLiteral("mayOpen")] = exists && MayOpen(device);
@@ -78,22 +99,35 @@ QJsonObject DeviceJson(const QString& com, const QString& device,
     return o;
 }
 
+// Names, paths and descriptions come from devices, udev and other programs: a terminal must not
+// take them for commands.
+QString Shown(const QString& text) {
+    return QString::fromStdString(EscapedText(text.toStdString()));
+}
+
 QString Text(const QJsonValue& value) {
-    return value.isNull() ? QStringLiteral("-") : value.toVariant().toString();
+    return value.isNull() ? QStringLiteral("-") : Shown(value.toVariant().toString());
 }
 
 QString DeviceLine(const QJsonObject& o) {
     QStringList parts;
     if (!o[QStringLiteral("com")].isNull()) parts << o[QStringLiteral("com")].toString();
-    parts << o[QStringLiteral("device")].toString();
+    parts << Shown(o[QStringLiteral("device")].toString());
+    const QString kind = o[QStringLiteral("kind")].toString();
+    if (kind == QStringLiteral("tcp") || kind == QStringLiteral("rfc2217"))
+        return parts.join(QStringLiteral("  ")) + QStringLiteral("  network target (not probed)");
+    if (o[QStringLiteral("kind")].isNull())
+        return parts.join(QStringLiteral("  ")) + QStringLiteral("  not a valid target");
     if (!o[QStringLiteral("exists")].toBool())
         return parts.join(QStringLiteral("  ")) + QStringLiteral("  missing");
     parts << QStringLiteral("present");
     if (o[QStringLiteral("busy")].toBool()) {
-        const QString program = o[QStringLiteral("holderProgram")].toString();
-        parts << QStringLiteral("busy (%1%2)")
-                     .arg(program.isEmpty() ? QString() : program + QLatin1Char(' '),
-                          QString::number(o[QStringLiteral("holderPid")].toInt()));
+        const QString program = Shown(o[QStringLiteral("holderProgram")].toString());
+        parts << (o[QStringLiteral("holderPid")].isNull()
+                      ? QStringLiteral("busy (%1)").arg(Text(o[QStringLiteral("busyReason")]))
+                      : QStringLiteral("busy (%1%2)")
+                            .arg(program.isEmpty() ? QString() : program + QLatin1Char(' '),
+                                 QString::number(o[QStringLiteral("holderPid")].toInt())));
     }
     if (!o[QStringLiteral("mayOpen")].toBool())
         parts << QStringLiteral("no access (group %1)").arg(Text(o[QStringLiteral("group")]));
@@ -101,7 +135,7 @@ QString DeviceLine(const QJsonObject& o) {
     const auto field = [&](const char* label, const char* key) {
         const QJsonValue v = o[QLatin1String(key)];
         if (!v.isNull() && !v.toString().isEmpty())
-            line += QStringLiteral("\n      %1: %2").arg(QLatin1String(label), v.toString());
+            line += QStringLiteral("\n      %1: %2").arg(QLatin1String(label), Shown(v.toString()));
     };
     field("by-id", "byId");
     field("description", "description");
@@ -172,8 +206,7 @@ QByteArray PortsText(const PortSettings& settings) {
     if (!others.isEmpty()) text += QStringLiteral("Other serial devices:\n");
     for (const QJsonValue& port : others)
         text += QStringLiteral("  ") + DeviceLine(port.toObject()) + QLatin1Char('\n');
-    text +=
-        QStringLiteral("Settings file: %1\n").arg(json[QStringLiteral("settingsFile")].toString());
+    text += QStringLiteral("Settings file: %1\n").arg(Text(json[QStringLiteral("settingsFile")]));
     return text.toLocal8Bit();
 }
 

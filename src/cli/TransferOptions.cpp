@@ -264,12 +264,14 @@ const CommandInfo& TransferCommand() {
 }
 
 Parsed<PortChoice> ParsePort(const QString& value) {
-    if (const auto number = ParsePortName(value.toStdString())) {
-        if (*number < kFirstPortNumber || *number > kLastPortNumber)
-            return Fail<PortChoice>(
-                QStringLiteral("--port: '%1' is not a whole number from %2 to %3")
-                    .arg(value.mid(3), QString::number(kFirstPortNumber),
-                         QString::number(kLastPortNumber)));
+    // Whatever follows "COM", it names a COM number, never a file in the current folder.
+    if (IsPortName(value.toStdString())) {
+        const auto number = ParsePortName(value.toStdString());
+        if (!number || *number < kFirstPortNumber || *number > kLastPortNumber)
+            return Fail<PortChoice>(QStringLiteral("--port: '%1' is not COM%2..COM%3")
+                                        .arg(value)
+                                        .arg(kFirstPortNumber)
+                                        .arg(kLastPortNumber));
         return PortChoice{*number, {}};
     }
     if (value.trimmed().isEmpty())

@@ -14,6 +14,7 @@
 #include "cli/Listings.h"
 #include "cli/SignsFile.h"
 #include "cli/TransferOptions.h"
+#include "link/AckReply.h"
 #include "link/LinkFactory.h"
 #include "link/PortSettings.h"
 #include "link/StopSignals.h"
@@ -54,8 +55,12 @@ Settings file: $MERIDIAL_SETTINGS, else meridial.INI beside the program when it 
 $XDG_CONFIG_HOME/meridial/meridial.ini with /etc/xdg/meridial/meridial.ini for missing keys.
 )";
 
+// Lines carry names and values from files, devices and other programs: a control character in
+// one of them must reach the terminal as text, never as a command to it.
 void Print(FILE* stream, const QString& text) {
-    std::fputs(text.toLocal8Bit().constData(), stream);
+    QStringList lines = text.split(QLatin1Char('\n'));
+    for (QString& line : lines) line = QString::fromStdString(EscapedText(line.toStdString()));
+    std::fputs(lines.join(QLatin1Char('\n')).toLocal8Bit().constData(), stream);
     std::fputc('\n', stream);
 }
 
@@ -166,7 +171,7 @@ int ReportOpenFailure(const OpenError& error) {
         Complain(
             QStringLiteral("no group may open the device; a udev rule can give it to the "
                            "group 'dialout' (see the README)"));
-    if (error.failure == OpenFailure::Busy && error.holderPid == 0)
+    if (error.failure == OpenFailure::Busy && error.holderPid == 0 && error.lockFile.empty())
         Complain(QStringLiteral("another program holds the port; close it and retry"));
     if (error.failure == OpenFailure::Busy && error.holderPid != 0)
         Complain(QStringLiteral("close %1 (process %2) and retry")
@@ -224,7 +229,10 @@ struct CommandLink {
     CommandLink(const PortPlan& plan, int verbose, std::vector<TracedFrame> frames)
         : port(plan.resolver, WaitMode::Blocking),
           tracing(
-              port, [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); },
+              port,
+              [](const std::string& line) {
+                  std::fprintf(stderr, "%s\n", EscapedText(line).c_str());
+              },
               verbose > 1 ? TraceDetail::Bytes : TraceDetail::Bursts),
           link(verbose > 0 ? static_cast<SignLink&>(tracing) : port) {
         tracing.ExpectFrames(std::move(frames));

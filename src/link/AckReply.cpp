@@ -60,6 +60,48 @@ std::string EscapedBytes(std::string_view bytes) {
     return out + "\"";
 }
 
+namespace {
+
+// The length of the well-formed UTF-8 sequence at the start of the text, 0 when it is not one.
+std::size_t Utf8Length(std::string_view text) {
+    const auto lead = static_cast<std::uint8_t>(text[0]);
+    const std::size_t length = lead < 0xC2   ? 0
+                               : lead < 0xE0 ? 2
+                               : lead < 0xF0 ? 3
+                               : lead < 0xF5 ? 4
+                                             : 0;
+    if (length == 0 || text.size() < length) return 0;
+    for (std::size_t i = 1; i < length; ++i)
+        if ((static_cast<std::uint8_t>(text[i]) & 0xC0) != 0x80) return 0;
+    const auto second = static_cast<std::uint8_t>(text[1]);
+    // Overlong forms, surrogates and code points past U+10FFFF are not text.
+    if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second >= 0xA0) ||
+        (lead == 0xF0 && second < 0x90) || (lead == 0xF4 && second >= 0x90))
+        return 0;
+    return length;
+}
+
+}  // namespace
+
+std::string EscapedText(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    while (!text.empty()) {
+        const auto u = static_cast<std::uint8_t>(text[0]);
+        std::size_t take = u >= 0x20 && u < 0x7F ? 1 : Utf8Length(text);
+        // U+0080..U+009F, the C1 controls, which some terminals obey.
+        if (take == 2 && u == 0xC2 && static_cast<std::uint8_t>(text[1]) < 0xA0) take = 0;
+        if (take == 0) {
+            out += "\\x" + HexByte(u);
+            take = 1;
+        } else {
+            out.append(text.substr(0, take));
+        }
+        text.remove_prefix(take);
+    }
+    return out;
+}
+
 std::string DescribeReply(const AckReply& reply) {
     const std::string shown = EscapedBytes(reply.bytes);
     const std::string waited = std::to_string(kReadTimeoutMs) + " ms";

@@ -35,6 +35,11 @@ AckReply JudgeReply(std::string bytes, int timedOutReads);
 // The reply as a quoted C-style string: printable ASCII as is, the rest as \xHH ("AC\x15").
 std::string EscapedBytes(std::string_view bytes);
 
+// Text from outside the program (a process's name, a device path, a file's line) made safe for a
+// terminal: control characters (C0, DEL, C1) and bytes that are not UTF-8 as \xHH, the rest
+// unchanged. A name with escape sequences in it could otherwise rewrite the user's screen.
+std::string EscapedText(std::string_view text);
+
 // One line, no trailing full stop, saying why a reply is not an acknowledgement (or that it is).
 std::string DescribeReply(const AckReply& reply);
 

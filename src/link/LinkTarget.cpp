@@ -23,6 +23,13 @@ std::optional<int> ParsePortName(std::string_view text) {
     return ParseDecimal(digits);
 }
 
+bool IsPortName(std::string_view text) {
+    if (text.size() < 3 || text.find_first_of("/\\") != std::string_view::npos) return false;
+    for (std::size_t i = 0; i < 3; ++i)
+        if ((text[i] & ~0x20) != "COM"[i]) return false;
+    return true;
+}
+
 namespace {
 
 struct Scheme {

@@ -22,6 +22,10 @@ std::string PortName(int portNumber);
 // "COMn" in any case to n (not range-checked); nullopt for any other text.
 std::optional<int> ParsePortName(std::string_view text);
 
+// "COM" in any case followed by anything but a path ("COM9", "COM99999999999", "com-1"): a name
+// for a COM port, good or not.
+bool IsPortName(std::string_view text);
+
 enum class LinkKind {
     SerialDevice,  // a local serial device: /dev/ttyS0, /dev/ttyUSB0, COM3 on Windows
     Tcp,           // a serial device server passing raw bytes: tcp://HOST:PORT

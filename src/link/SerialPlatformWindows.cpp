@@ -15,8 +15,11 @@ std::optional<OpenError> CheckDevice(const QString&) { return std::nullopt; }
 // Ports are opened without sharing; there is nothing more to take.
 bool LockOpenDevice(qintptr) { return true; }
 
-// Windows keeps no lock files and no owning groups for COM ports.
-std::optional<PortHolder> LockHolder(const QString&) { return std::nullopt; }
+// Windows keeps no lock files and no owning groups for COM ports; the open tells a held port.
+PortHold JudgeHold(const QString&, StaleLocks) { return {}; }
+OpenError BusyError(const QString& device, const PortHold& hold) {
+    return {OpenFailure::Busy, QStringLiteral("%1: %2").arg(device, hold.detail).toStdString()};
+}
 QString DeviceGroup(const QString&) { return {}; }
 bool MayOpen(const QString&) { return true; }
 

@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 
+#include "link/AckReply.h"
 #include "link/SerialPlatform.h"
 
 namespace meridial {
@@ -17,7 +18,7 @@ SerialSignLink::~SerialSignLink() { ClosePort(); }
 OpenResult SerialSignLink::OpenPort(int, int baudRate) {
     auto fail = [&](OpenFailure failure, const QString& why) {
         return OpenResult::Fail(
-            {failure, QStringLiteral("%1: %2").arg(m_device, why).toStdString()});
+            {failure, EscapedText(QStringLiteral("%1: %2").arg(m_device, why).toStdString())});
     };
     // One sequence at a time: a second sender gets the ordinary open failure and the running
     // sequence keeps its port.
@@ -40,21 +41,12 @@ OpenResult SerialSignLink::OpenPort(int, int baudRate) {
         const QString why = m_port.errorString();
         m_port.clearError();
         if (error == QSerialPort::DeviceNotFoundError) return fail(OpenFailure::Missing, why);
-        // Access was checked above, so a refusal here means another program holds the port
-        // (its lock file or exclusive mode).
+        // Access was checked above, so a refusal here means another program took the port
+        // after the look (its lock file or exclusive mode).
         if (error == QSerialPort::PermissionError) {
-            const auto holder = LockHolder(m_device);
-            if (!holder) return fail(OpenFailure::Busy, why);
-            const QString heldBy =
-                holder->program.isEmpty()
-                    ? QStringLiteral("held by process %1 (its lock file says so)").arg(holder->pid)
-                    : QStringLiteral("held by %1 (process %2)")
-                          .arg(holder->program, QString::number(holder->pid));
-            OpenError busy{OpenFailure::Busy,
-                           QStringLiteral("%1: %2").arg(m_device, heldBy).toStdString()};
-            busy.holderPid = holder->pid;
-            busy.holderProgram = holder->program.toStdString();
-            return OpenResult::Fail(busy);
+            const PortHold hold = JudgeHold(m_device, StaleLocks::Keep);
+            return hold.Busy() ? OpenResult::Fail(BusyError(m_device, hold))
+                               : fail(OpenFailure::Busy, why);
         }
         return fail(OpenFailure::Other, why);
     }

@@ -22,9 +22,12 @@ struct OpenError {
 
     OpenFailure failure = OpenFailure::Other;
     std::string detail;  // the device and the system's reason, for logs and the CLI
-    // Busy: the program holding the port, when its lock file names it (0 / empty otherwise).
+    // Busy: the program holding the port, when it can be found (0 / empty otherwise).
     int holderPid = 0;
     std::string holderProgram;
+    // Busy with no program to name: the lock file that refuses the port (stale, or naming no
+    // process that can be checked); the detail says what to do about it.
+    std::string lockFile;
     // NoPermission: the group that owns the device, whose members may open it.
     std::string group;
 };

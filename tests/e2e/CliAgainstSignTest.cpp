@@ -4,7 +4,9 @@
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -241,6 +243,7 @@ TEST_F(CliAgainstSign, MissingDeviceAndBadValues) {
 
     const CliRun badPort = RunCli(Transfer(QStringLiteral("COM9")));
     EXPECT_EQ(badPort.exitCode, 2);
+    EXPECT_EQ(RunCli(Transfer(QStringLiteral("COM99999999999"))).exitCode, 2);
 }
 
 TEST_F(CliAgainstSign, NothingIsSentForAnEmptyMessageOrABadRow) {
@@ -966,14 +969,17 @@ INSTANTIATE_TEST_SUITE_P(
         SchemaCase{"serialNumber", QJsonValue::String}, SchemaCase{"vidPid", QJsonValue::Null},
         SchemaCase{"busy", QJsonValue::Bool}, SchemaCase{"holderPid", QJsonValue::Null},
         SchemaCase{"holderProgram", QJsonValue::Null}, SchemaCase{"mayOpen", QJsonValue::Bool},
-        SchemaCase{"group", QJsonValue::String}),
+        SchemaCase{"group", QJsonValue::String}, SchemaCase{"kind", QJsonValue::String},
+        SchemaCase{"busyReason", QJsonValue::Null}, SchemaCase{"lockFile", QJsonValue::Null}),
     [](const auto& info) { return std::string(info.param.key); });
 
 TEST_F(CliAgainstSign, PortsNameTheHolderOfABusyPort) {
     VirtualSign sign;
     RequireSign(sign);
     const QString ini =
-        WriteSettings(QStringLiteral("[Ports]\nCOM2=%1\n").arg(sign.LinkPath()).toUtf8());
+        WriteSettings(QStringLiteral("[Ports]\nCOM2=%1\nCOM3=rfc2217://127.0.0.1:1\n")
+                          .arg(sign.LinkPath())
+                          .toUtf8());
     const QMap<QString, QString> env{{QStringLiteral("MERIDIAL_SETTINGS"), ini}};
     QSerialPort holder(sign.Device());
     ASSERT_TRUE(holder.open(QIODevice::ReadWrite));
@@ -987,7 +993,57 @@ TEST_F(CliAgainstSign, PortsNameTheHolderOfABusyPort) {
     EXPECT_TRUE(text.out.contains(
         QStringLiteral("COM2  %1  present  busy (").arg(sign.LinkPath()).toUtf8()))
         << text.out.constData();
+    EXPECT_TRUE(text.out.contains("\nCOM3  rfc2217://127.0.0.1:1  network target (not probed)\n"));
 }
+
+// Every way another program holds the device, judged alike by transfer and ports, the holder
+// named (this test program); its lock file stays and its name reaches the terminal escaped.
+struct HoldCase {
+    const char* name;
+    int how;  // 0 flock, 1 exclusive mode, 2 a lock file of ten ASCII digits, 3 Qt under a bad name
+};
+
+class HeldPort : public CliAgainstSign, public ::testing::WithParamInterface<HoldCase> {};
+
+TEST_P(HeldPort, BusyForBothAndNamed) {
+    VirtualSign sign;
+    RequireSign(sign);
+    const QMap<QString, QString> env{
+        {QStringLiteral("MERIDIAL_SETTINGS"),
+         WriteSettings(QStringLiteral("[Ports]\nCOM2=%1\n").arg(sign.LinkPath()).toUtf8())},
+        {QStringLiteral("MERIDIAL_LOCK_DIR"), dir.path()}};
+    QFile lock(dir.filePath(QStringLiteral("LCK..") + sign.Device().mid(5).replace(u'/', u'_')));
+    const int fd = ::open(QFile::encodeName(sign.Device()).constData(), O_RDWR | O_NOCTTY);
+    QSerialPort port(sign.Device());
+    char name[16] = {};
+    const int how = GetParam().how;
+    const QByteArray pid = QByteArray::number(::getpid());
+    ASSERT_TRUE(how == 0   ? ::flock(fd, LOCK_EX) == 0
+                : how == 1 ? ::ioctl(fd, TIOCEXCL) == 0
+                : how == 2
+                    ? lock.open(QIODevice::WriteOnly) && lock.write(pid.rightJustified(10) + '\n')
+                    : ::prctl(PR_GET_NAME, name) == 0 &&
+                          ::prctl(PR_SET_NAME, "a\x1b]2;b\x07") == 0 &&
+                          port.open(QIODevice::ReadWrite));
+    lock.close();
+    const CliRun run = RunCli(Transfer(QStringLiteral("COM2")), {}, env);
+    const QByteArray listed = RunCli({QStringLiteral("ports")}, {}, env).out;
+    if (how == 3) ::prctl(PR_SET_NAME, name);
+    ::ioctl(fd, TIOCNXCL);  // the sign keeps the tty open, and the mode with it
+    ::close(fd);
+    EXPECT_EQ(run.exitCode, 3) << run.err.constData();
+    EXPECT_TRUE(
+        run.err.contains((how == 3 ? "a\\x1B]2;b\\x07 (process " : "(process ") + pid + ")"))
+        << run.err.constData();
+    EXPECT_TRUE(listed.contains(" " + pid + ")\n")) << listed.data();
+    EXPECT_EQ(lock.exists(), how == 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cli, HeldPort,
+                         ::testing::Values(HoldCase{"Flock", 0}, HoldCase{"Exclusive", 1},
+                                           HoldCase{"TenDigitLockFile", 2},
+                                           HoldCase{"NameWithEscapes", 3}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // A device this user may not open: the hint names what would help. Needs root to hand the
 // device to another group and to run the CLI as an ordinary user.

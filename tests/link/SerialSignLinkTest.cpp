@@ -13,6 +13,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -89,12 +90,12 @@ TEST_P(SerialSignLinkTest, PortHeldByAnotherOwnerIsBusy) {
         const char* how;
         std::function<int()> hold;  // returns a descriptor to close, or -1
         const char* reason;
-        bool namesHolder;  // from its lock file or its flock: this very process
+        bool namesHolder;  // this very process
     };
     SerialSignLink link = MakeLink();
     const Holder holders[] = {
-        {"another link", [&] { return link.OpenPort(1, kBaudRate).ok() ? -1 : -2; },
-         "held by", true},
+        {"another link", [&] { return link.OpenPort(1, kBaudRate).ok() ? -1 : -2; }, "held by",
+         true},
         {"flock",
          [&] {
              const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY);
@@ -106,7 +107,7 @@ TEST_P(SerialSignLinkTest, PortHeldByAnotherOwnerIsBusy) {
              const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY);
              return ::ioctl(fd, TIOCEXCL) == 0 ? fd : -2;
          },
-         "held exclusively", false},
+         "held by", true},
     };
     for (const Holder& holder : holders) {
         SCOPED_TRACE(holder.how);
@@ -207,44 +208,66 @@ TEST(SerialSignLink, AbortEndsAWaitAtOnce) {
     EXPECT_LT(clock.elapsed(), 1000);
 }
 
-// Lock files as other programs leave them. Which pid each row writes, and whether it is held.
+// Lock files as other programs leave them, in a folder of the test's own, judged before an open:
+// each format with a running holder (this process), an ended one, and one that cannot be judged.
 struct LockCase {
     const char* name;
-    const char* device;
-    const char* lockName;
-    QByteArray content;  // "%p" is replaced by this process's id
-    bool held;
+    QByteArray content;  // %p/%e a running/ended PID as text, %P/%E in binary, %h this host
+    bool othersFile;     // owned by another user
+    HoldKind kind;
+    const char* detail;  // in the detail; "%f" is the lock file
 };
 
-class LockHolderTest : public ::testing::TestWithParam<LockCase> {};
+class LockFiles : public ::testing::TestWithParam<LockCase> {};
 
-TEST_P(LockHolderTest, ReadsThePidAndTheProgram) {
+TEST_P(LockFiles, JudgedAndRemovedOnlyWhenStaleAndOurs) {
     const LockCase& c = GetParam();
-    const QString path = QStringLiteral("/run/lock/") + QLatin1String(c.lockName);
-    QFile lock(path);
-    if (QFile::exists(path) || !lock.open(QIODevice::WriteOnly))
-        GTEST_SKIP() << "cannot write " << path.toStdString();
+    QTemporaryDir dir;
+    qputenv("MERIDIAL_LOCK_DIR", QFile::encodeName(dir.path()));
+    const QString path = dir.filePath(QStringLiteral("LCK..ttyMeridial") + QLatin1String(c.name));
+    const qint32 running = QCoreApplication::applicationPid(), ended = 999999999;
+    const auto binary = [](const qint32& pid) {
+        return QByteArray(reinterpret_cast<const char*>(&pid), 4);
+    };
     QByteArray content = c.content;
-    lock.write(content.replace("%p", QByteArray::number(QCoreApplication::applicationPid())));
+    content.replace("%p", QByteArray::number(running)).replace("%e", QByteArray::number(ended));
+    content.replace("%P", binary(running)).replace("%E", binary(ended));
+    QFile lock(path);
+    ASSERT_TRUE(lock.open(QIODevice::WriteOnly));
+    lock.write(content.replace("%h", QSysInfo::machineHostName().toUtf8()));
     lock.close();
-    const auto holder = LockHolder(QLatin1String(c.device));
-    QFile::remove(path);
-    ASSERT_EQ(holder.has_value(), c.held);
-    if (!c.held) return;
-    EXPECT_EQ(holder->pid, QCoreApplication::applicationPid());
-    EXPECT_EQ(holder->program, QCoreApplication::applicationName().left(15));
+    if (c.othersFile && ::chown(QFile::encodeName(path).constData(), 65534, 65534) != 0)
+        GTEST_SKIP() << "cannot hand a file to another user here";
+    const QString device = QStringLiteral("/dev/ttyMeridial") + QLatin1String(c.name);
+    const PortHold listed = JudgeHold(device, StaleLocks::Keep);
+    const PortHold opening = JudgeHold(device, StaleLocks::RemoveOurs);
+    qunsetenv("MERIDIAL_LOCK_DIR");
+    EXPECT_EQ(listed.kind, c.kind);
+    EXPECT_EQ(opening.kind, c.kind);
+    EXPECT_TRUE(opening.detail.contains(QString::fromLatin1(c.detail).replace("%f", path)))
+        << opening.detail.toStdString();
+    EXPECT_EQ(QFile::exists(path), c.kind != HoldKind::Free);
+    EXPECT_EQ(opening.holder ? opening.holder->program : QString(),
+              c.kind == HoldKind::LockFile ? QCoreApplication::applicationName().left(15) : "");
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Posix, LockHolderTest,
+    Posix, LockFiles,
     ::testing::Values(
-        LockCase{"UucpPaddedAscii", "/dev/ttyMeridialT1", "LCK..ttyMeridialT1", "      %p\n", true},
-        LockCase{"QtLockFile", "/dev/ttyMeridialT2", "LCK..ttyMeridialT2", "%p\nprog\nhost\n",
-                 true},
-        LockCase{"SubdirectoryDevice", "/dev/pts/9917", "LCK..pts_9917", "%p\n", true},
-        LockCase{"DeadHolderIsStale", "/dev/ttyMeridialT3", "LCK..ttyMeridialT3", "999999999\n",
-                 false},
-        LockCase{"NotAPid", "/dev/ttyMeridialT4", "LCK..ttyMeridialT4", "\x01\x02\x03\x04", false}),
+        LockCase{"TenDigitsRunning", "     %p\n", false, HoldKind::LockFile, "held by"},
+        LockCase{"TenDigitsEnded", " %e\n", false, HoldKind::Free, ""},
+        LockCase{"Empty", "", false, HoldKind::UnjudgedLock,
+                 "locked by %f, which names no process"},
+        LockCase{"BinaryRunning", "%P", false, HoldKind::LockFile, "held by"},
+        LockCase{"BinaryEnded", "%E", false, HoldKind::Free, ""},
+        LockCase{"BinaryZero", QByteArray(4, '\0'), false, HoldKind::UnjudgedLock,
+                 "names no process"},
+        LockCase{"QtRunning", "%p\nminicom\n%h\n", false, HoldKind::LockFile, "held by"},
+        LockCase{"QtEnded", "%e\nminicom\n%h\n", false, HoldKind::Free, ""},
+        LockCase{"QtOtherHost", "%p\nminicom\nelsewhere.invalid\n", false, HoldKind::UnjudgedLock,
+                 "written on host elsewhere.invalid"},
+        LockCase{"EndedOthersFile", " %e\n", true, HoldKind::StaleLock,
+                 "stale lock file %f (process 999999999 has ended): remove it with "}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(DeviceGroup, NamesTheOwningGroupOrItsNumber) {

@@ -150,6 +150,17 @@ TEST(EscapedBytes, QuotesAndEscapesWhatIsNotPrintable) {
         {Bytes({0x7F, 0x80, 0xFF, 0x1F}), R"("\x7F\x80\xFF\x1F")"},
     };
     for (const auto& [bytes, shown] : rows) EXPECT_EQ(EscapedBytes(bytes), shown) << shown;
+    // Outside text keeps its letters, whatever the script, and loses its control characters.
+    const std::vector<std::pair<std::string, std::string>> texts{
+        {"caf\xC3\xA9 \xE4\xBD\xA0", "caf\xC3\xA9 \xE4\xBD\xA0"},
+        {"\x1B]0;x\x07\n\x7F", R"(\x1B]0;x\x07\x0A\x7F)"},
+        {"\xC2\x9B"
+         "2J\xC2\xA0",
+         R"(\xC2\x9B2J)"
+         "\xC2\xA0"},
+        {"\xFF\xC3(\xED\xA0\x80", R"(\xFF\xC3(\xED\xA0\x80)"},
+    };
+    for (const auto& [text, shown] : texts) EXPECT_EQ(EscapedText(text), shown) << shown;
 }
 
 TEST(TracingSignLink, ReportsEveryByteBothWaysAndPassesThemOn) {

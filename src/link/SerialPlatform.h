@@ -53,7 +53,8 @@ enum class StaleLocks {
 };
 
 // Every claim on the device, looked at without disturbing any: lock files in every format in use,
-// the exclusive mode, the flock. The look opens the device for a moment when this user may.
+// the exclusive mode, the flock. The look opens the device for a moment when this user may (a
+// listing only when another process has it open).
 // MERIDIAL_LOCK_DIR names one more directory of lock files, looked in first.
 PortHold JudgeHold(const QString& device, StaleLocks stale);
 

@@ -220,6 +220,10 @@ PortHold JudgeHold(const QString& device, StaleLocks stale) {
         return hold;
     }
     if (!MayOpen(device)) return hold;
+    // Opening a serial device raises its DTR and RTS lines, which resets some boards: a mere
+    // look (the port listing) opens only what another process has open already, the only way
+    // an exclusive mode or a flock can be held.
+    if (stale == StaleLocks::Keep && !ExclusiveHolder(device)) return hold;
     // The device's exclusive mode (which root would open through, and whose close would then
     // clear it) and its flock, looked at without disturbing either.
     const int fd =

@@ -7,10 +7,9 @@
 #include <QLabel>
 #include <QLocale>
 #include <QTimer>
+#include <chrono>
 
 #include "qt/TimeField.h"
-#include "clock/TimeFieldRules.h"
-#include "qt/MessageBoxes.h"
 
 namespace meridial {
 namespace {
@@ -79,76 +78,34 @@ DateTimeGroup::DateTimeGroup(QWidget* parent)
     connect(m_time, &TimeField::keyReleased, this, &DateTimeGroup::MaskEdit1KeyUp);
     connect(m_time, &TimeField::mousePressed, this, &DateTimeGroup::MaskEdit1MouseDown);
     connect(m_time, &TimeField::mouseReleased, this, &DateTimeGroup::MaskEdit1MouseUp);
-    connect(m_time, &TimeField::entered, this, [this] {
-        m_runningClock = m_time->text().toStdString();
-        m_typedSinceEntry = false;
-    });
-    connect(m_time, &QLineEdit::textChanged, this, [this] {
-        if (!m_writing) m_typedSinceEntry = true;
-    });
-    connect(m_time, &TimeField::abandonRequested, this, &DateTimeGroup::AbandonTyping);
-    connect(m_time, &TimeField::leftIncomplete, this, [this](int) {
-        MessageBoxes::Current().Tell(this, MessageBoxes::Icon::Error,
-                                     QStringLiteral("Invalid input value.  Use escape key to "
-                                                    "abandon changes"),
-                                     QMessageBox::Ok);
-    });
-}
-
-void DateTimeGroup::WriteField(const QString& text) {
-    m_writing = true;
-    m_time->SetFieldText(text);
-    m_writing = false;
 }
 
 void DateTimeGroup::SeedClock(const QTime& now) {
-    m_runningClock = TimeFieldText(now.hour(), now.minute(), now.second());
-    WriteField(QString::fromStdString(m_runningClock));
-    if (!m_timer->isActive()) m_timer->start();
-}
-
-void DateTimeGroup::AbandonTyping() {
-    // Nothing typed: the field is the running clock already. Otherwise it goes back to the
-    // clock as it runs now, never to the stale text from when the field was entered.
-    if (!m_typedSinceEntry) return;
-    const int caret = m_time->cursorPosition();
-    WriteField(QString::fromStdString(m_runningClock));
-    m_time->setCursorPosition(caret);
-    m_typedSinceEntry = false;
+    const std::chrono::seconds sinceMidnight(now.msecsSinceStartOfDay() / 1000);
+    m_time->Forward([&](TimeFieldModel& m) { m.Seed(std::chrono::hh_mm_ss(sinceMidnight)); });
+    if (m_time->Model().ClockStarted() && !m_timer->isActive()) m_timer->start();
 }
 
 void DateTimeGroup::Timer1Timer() {
-    if (const auto running = TickTimeField(m_runningClock)) m_runningClock = *running;
-    const auto next = TickTimeField(m_time->text().toStdString());
-    if (!next) return;
-    WriteField(QString::fromStdString(*next));
-    // The caret goes back to where the operator last clicked in the field.
-    m_time->setCursorPosition(m_savedSelectionStart);
-    if (m_savedSelectionLength > 0)
-        m_time->setSelection(m_savedSelectionStart, m_savedSelectionLength);
+    m_time->Forward([](TimeFieldModel& m) { m.Tick(); });
 }
 
 void DateTimeGroup::MaskEdit1KeyUp() {
-    const QString corrected = QString::fromStdString(ApplyEntryRules(m_time->text().toStdString()));
-    if (corrected == m_time->text()) return;
-    const int caret = m_time->cursorPosition();
-    WriteField(corrected);
-    m_time->setCursorPosition(caret);
+    m_time->Forward([](TimeFieldModel& m) { m.KeyUp(); });
 }
 
 void DateTimeGroup::MaskEdit1MouseDown() {
-    m_savedSelectionStart =
-        m_time->hasSelectedText() ? m_time->selectionStart() : m_time->cursorPosition();
+    m_time->Forward([](TimeFieldModel& m) { m.MouseDown(); });
 }
 
 void DateTimeGroup::MaskEdit1MouseUp() {
-    m_savedSelectionLength = static_cast<int>(m_time->selectedText().size());
+    m_time->Forward([](TimeFieldModel& m) { m.MouseUp(); });
 }
 
 DateTimeEntry DateTimeGroup::Entry() const {
     const QDate d = m_date->date();
     return {{d.year(), d.month(), d.day()},
-            m_time->text().toStdString(),
+            m_time->Model().Text(),
             {static_cast<TimeFormat>(m_timeFormat->currentIndex()),
              static_cast<DateStyle>(m_dateStyle->currentIndex()),
              static_cast<DateOrder>(m_dateOrder->currentIndex())}};

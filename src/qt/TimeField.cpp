@@ -4,22 +4,26 @@
 #include <QKeyEvent>
 #include <QValidator>
 #include <algorithm>
+#include <optional>
 #include <string>
 
 #include "clock/TimeFieldRules.h"
+#include "qt/MessageBoxes.h"
 
 namespace meridial {
 namespace {
 
-bool IsColon(int position) { return position == 2 || position == 5; }
+QString Shown(const std::string& text) {
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 // Most edits bypass the key handler: delete to the end of the line, the context menu's Cut,
 // Delete and Paste, an input method's commit, a drop, an undo. All of them pass the line edit's
-// validation before the text is shown or reported changed, so the 8-character shape is restored
-// there and every indexed write finds it.
+// validation before the text is shown or reported changed, so the model reshapes them there and
+// every indexed write finds the 8-character shape.
 class ShapeKeeper final : public QValidator {
 public:
-    explicit ShapeKeeper(QObject* parent) : QValidator(parent) {}
+    ShapeKeeper(QObject* parent, TimeFieldModel& model) : QValidator(parent), m_model(model) {}
 
     State validate(QString& input, int& pos) const override {
         std::string after;
@@ -29,79 +33,92 @@ public:
             after += c.isDigit()             ? static_cast<char>('0' + c.digitValue())
                      : c == QLatin1Char(':') ? ':'
                                              : ' ';
-        const ReshapedTimeField shaped =
-            ReshapeTimeField(m_shown, after, static_cast<std::size_t>(std::max(pos, 0)));
-        m_shown = shaped.text;
-        input = QString::fromLatin1(shaped.text.data(), static_cast<qsizetype>(shaped.text.size()));
-        pos = static_cast<int>(shaped.cursor);
+        // The field's own drawing and the line edit checking what it shows change nothing.
+        if (after != m_model.Text()) {
+            m_model.Reshape(after, static_cast<std::size_t>(std::max(pos, 0)));
+            pos = static_cast<int>(m_model.Caret().cursor);
+        }
+        input = Shown(m_model.Text());
         return Acceptable;
     }
 
 private:
-    // The text as last accepted: what an edit is measured against.
-    mutable std::string m_shown{kBlankTimeField};
+    TimeFieldModel& m_model;
 };
+
+// The window coming back or going, or a popup opening or closing, moves the focus without the
+// operator entering or leaving the field.
+bool ByOperator(const QFocusEvent* event) {
+    return event->reason() != Qt::ActiveWindowFocusReason &&
+           event->reason() != Qt::PopupFocusReason;
+}
 
 }  // namespace
 
 TimeField::TimeField(QWidget* parent) : QLineEdit(parent) {
     setMaxLength(static_cast<int>(kTimeFieldLength));
-    setValidator(new ShapeKeeper(this));
-    SetFieldText(QString::fromLatin1(kBlankTimeField.data(), kBlankTimeField.size()));
+    setValidator(new ShapeKeeper(this, m_model));
+    setText(Shown(m_model.Text()));
     QFont bold = font();
     bold.setBold(true);
     setFont(bold);
 }
 
-void TimeField::SetFieldText(const QString& text) {
-    const QString value = text.size() == static_cast<int>(kTimeFieldLength)
-                              ? text
-                              : QString::fromLatin1(kBlankTimeField.data(), kBlankTimeField.size());
-    if (value != this->text()) setText(value);
+void TimeField::ReportCaret() {
+    TimeFieldCaret caret;
+    caret.cursor = static_cast<std::size_t>(cursorPosition());
+    caret.selectionStart =
+        hasSelectedText() ? static_cast<std::size_t>(selectionStart()) : caret.cursor;
+    caret.selectionLength = static_cast<std::size_t>(selectionLength());
+    m_model.CaretMoved(caret);
 }
 
-void TimeField::PutAt(int position, QChar c) {
-    QString t = text();  // 8 characters, kept so by the validator
-    if (position < 0 || position >= t.size()) return;
-    t[position] = c;
-    setText(t);
+void TimeField::Draw() {
+    const QString shown = Shown(m_model.Text());
+    const TimeFieldCaret caret = m_model.Caret();
+    if (text() != shown) setText(shown);
+    const int start = static_cast<int>(caret.selectionStart);
+    const int length = static_cast<int>(caret.selectionLength);
+    if (cursorPosition() == static_cast<int>(caret.cursor) && selectionLength() == length &&
+        (length == 0 || selectionStart() == start))
+        return;
+    if (length == 0)
+        setCursorPosition(static_cast<int>(caret.cursor));
+    else if (caret.cursor == caret.selectionStart)
+        setSelection(start + length, -length);
+    else
+        setSelection(start, length);
 }
 
 void TimeField::keyPressEvent(QKeyEvent* event) {
-    const int length = static_cast<int>(kTimeFieldLength);
-    int pos = hasSelectedText() ? selectionStart() : cursorPosition();
+    switch (event->key()) {
+        case Qt::Key_Escape:
+            Forward([](TimeFieldModel& m) { m.Escape(); });
+            return;
+        case Qt::Key_Backspace:
+            Forward([](TimeFieldModel& m) { m.Backspace(); });
+            return;
+        case Qt::Key_Delete:
+            Forward([](TimeFieldModel& m) { m.Delete(); });
+            return;
+        default:
+            break;
+    }
     const QString typed = event->text();
-    if (event->key() == Qt::Key_Escape) {
-        emit abandonRequested();
-        return;
-    }
-    if (event->key() == Qt::Key_Backspace) {
-        int p = pos - 1;
-        if (IsColon(p)) --p;
-        if (p >= 0) {
-            PutAt(p, QLatin1Char(' '));
-            setCursorPosition(p);
+    if (!typed.isEmpty() && !(event->modifiers() & Qt::ControlModifier)) {
+        const QChar c = typed[0];
+        if (typed.size() == 1 && c.isDigit()) {
+            Forward(
+                [&](TimeFieldModel& m) { m.Typed(U'0' + static_cast<char32_t>(c.digitValue())); });
+            return;
         }
-        return;
-    }
-    if (event->key() == Qt::Key_Delete) {
-        if (IsColon(pos)) ++pos;
-        if (pos < length) {
-            PutAt(pos, QLatin1Char(' '));
-            setCursorPosition(pos);
+        // Moving, tabbing and shortcuts behave as usual; what would be written goes to the model.
+        if (c.isPrint()) {
+            Forward([&](TimeFieldModel& m) { m.Typed(c.unicode()); });
+            return;
         }
-        return;
     }
-    if (typed.size() == 1 && typed[0].isDigit() && !(event->modifiers() & Qt::ControlModifier)) {
-        if (IsColon(pos)) ++pos;
-        if (pos >= length) return;
-        PutAt(pos, typed[0]);
-        setCursorPosition(IsColon(pos + 1) ? pos + 2 : pos + 1);
-        return;
-    }
-    // Only digits enter the field; moving, tabbing and shortcuts behave as usual.
-    if (!typed.isEmpty() && typed[0].isPrint() && !(event->modifiers() & Qt::ControlModifier))
-        return;
+    // The line edit's own Paste, Cut, Undo and Redo would go round the key rules.
     if (event->matches(QKeySequence::Paste) || event->matches(QKeySequence::Cut) ||
         event->matches(QKeySequence::Undo) || event->matches(QKeySequence::Redo))
         return;
@@ -124,13 +141,7 @@ void TimeField::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void TimeField::focusInEvent(QFocusEvent* event) {
-    if (!m_reporting) {
-        m_textOnEntry = text();
-        // The window coming back, or a popup closing, is no new entry into the field.
-        if (event->reason() != Qt::ActiveWindowFocusReason &&
-            event->reason() != Qt::PopupFocusReason)
-            emit entered();
-    }
+    m_model.FocusIn(ByOperator(event));
     const int caret = cursorPosition();
     QLineEdit::focusInEvent(event);
     // Tabbing in leaves the text unselected: a digit typed next replaces one position only.
@@ -139,19 +150,19 @@ void TimeField::focusInEvent(QFocusEvent* event) {
 
 void TimeField::focusOutEvent(QFocusEvent* event) {
     QLineEdit::focusOutEvent(event);
-    const bool leaving =
-        event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason;
-    if (!leaving || m_reporting || text() == m_textOnEntry) return;
-    const auto missing = FirstMissingDigit(text().toStdString());
-    if (!missing) return;
-    m_reporting = true;
+    if (!ByOperator(event)) return;
+    ReportCaret();
+    const std::optional<Notice> notice = m_model.Leave();
+    if (!notice) return;
     QApplication::beep();
+    // The field keeps the focus, with the caret on the digit missing, while the box shows and
+    // after it closes.
     setFocus(Qt::OtherFocusReason);
-    setCursorPosition(static_cast<int>(*missing));
-    emit leftIncomplete(static_cast<int>(*missing));
+    Draw();
+    QtNotices(parentWidget() ? parentWidget() : this).Tell(*notice);
     setFocus(Qt::OtherFocusReason);
-    setCursorPosition(static_cast<int>(*missing));
-    m_reporting = false;
+    m_model.Reported();
+    Draw();
 }
 
 }  // namespace meridial

@@ -2,29 +2,32 @@
 
 #include <QLineEdit>
 
+#include "clock/TimeFieldModel.h"
+
 namespace meridial {
 
 // The time field: always exactly 8 characters "hh:nn:ss", digits typed over the positions, the
 // colons fixed, a blank wherever no digit is. (A masked line edit drops or shifts the blanks of a
-// one-digit hour, which the running clock must keep.)
+// one-digit hour, which the running clock must keep.) The field's rules are its model's; this
+// forwards the line edit's events and draws the model.
 class TimeField final : public QLineEdit {
     Q_OBJECT
 public:
     explicit TimeField(QWidget* parent = nullptr);
 
-    // Replaces the whole text; anything but 8 characters becomes the blank field.
-    void SetFieldText(const QString& text);
+    const TimeFieldModel& Model() const { return m_model; }
+    // Hands one event to the model with the caret where the line edit has it, then draws.
+    template <typename Event>
+    void Forward(Event&& event) {
+        ReportCaret();
+        event(m_model);
+        Draw();
+    }
 
 signals:
     void keyReleased();
     void mousePressed();
     void mouseReleased();
-    // Left with a required digit blank.
-    void leftIncomplete(int firstMissing);
-    // The operator came into the field (not the field taking the focus back after a report).
-    void entered();
-    // Escape: the owner of the running clock decides what the field goes back to.
-    void abandonRequested();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -35,10 +38,10 @@ protected:
     void focusOutEvent(QFocusEvent* event) override;
 
 private:
-    void PutAt(int position, QChar c);
+    void ReportCaret();
+    void Draw();
 
-    QString m_textOnEntry;
-    bool m_reporting = false;
+    TimeFieldModel m_model;
 };
 
 }  // namespace meridial

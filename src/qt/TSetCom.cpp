@@ -9,7 +9,6 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "link/LinkTarget.h"
 #include "link/ProgramSettings.h"
 #include "qt/DiscardTypingFilter.h"
 #include "qt/MessageBoxes.h"
@@ -32,7 +31,7 @@ QString SettingsTip(const PortSettings& file) {
 }  // namespace
 
 TSetCom::TSetCom(ProgramSettings& settings, QWidget* parent)
-    : QDialog(parent), m_settings(settings) {
+    : QDialog(parent), m_settings(settings), m_notices(this), m_model(settings, m_notices) {
     setObjectName(QStringLiteral("SetCom"));
     setWindowTitle(QStringLiteral("SetCom"));
     OuterSize::Apply(this, QSize(307, 231));
@@ -72,44 +71,42 @@ TSetCom::TSetCom(ProgramSettings& settings, QWidget* parent)
     layout->addLayout(top, 1);
     layout->addLayout(buttons);
 
+    FormCreate();
+    connect(m_list, &QComboBox::currentIndexChanged, this, [this](int index) {
+        m_model.Select(index);
+        ShowSelection();
+    });
     connect(ok, &QPushButton::clicked, this, &TSetCom::OKClick);
     connect(cancel, &QPushButton::clicked, this, &TSetCom::Button1Click);
-    FormCreate();
 }
 
 void TSetCom::FormCreate() {
-    for (int i = kFirstPortNumber; i <= kLastPortNumber; ++i)
-        m_list->addItem(QString::fromStdString(PortName(i)));
-    const int port = m_settings.PortNumber();
-    m_list->setCurrentIndex(port == ClampPortNumber(port) ? port - kFirstPortNumber : -1);
+    for (const std::string& item : m_model.Items()) m_list->addItem(QString::fromStdString(item));
+    ShowSelection();
 }
+
+void TSetCom::ShowSelection() { m_list->setCurrentIndex(m_model.Selection().value_or(-1)); }
 
 void TSetCom::showEvent(QShowEvent* event) {
     setToolTip(SettingsTip(m_settings.File()));
     // Each item names the device behind it, which on this platform is not obvious from "COMn".
-    for (int i = 0; i < m_list->count(); ++i) {
-        const QString device = m_settings.File().DeviceForPort(i + kFirstPortNumber);
-        m_list->setItemData(i,
-                            QStringLiteral("%1 (%2)").arg(device, QFileInfo::exists(device)
-                                                                      ? QStringLiteral("present")
-                                                                      : QStringLiteral("missing")),
-                            Qt::ToolTipRole);
-    }
+    const std::vector<std::string> hints = m_model.DeviceHints([this](int portNumber) {
+        const QString device = m_settings.File().DeviceForPort(portNumber);
+        return PortDevice{device.toStdString(), QFileInfo::exists(device)};
+    });
+    for (int i = 0; i < static_cast<int>(hints.size()); ++i)
+        m_list->setItemData(i, QString::fromStdString(hints[i]), Qt::ToolTipRole);
     findChild<QPushButton*>(QStringLiteral("OK"))->setFocus();
     QDialog::showEvent(event);
 }
 
 void TSetCom::OKClick() {
-    const Status stored = m_settings.SetPortNumber(m_list->currentIndex() + kFirstPortNumber);
-    if (!stored) {
-        // The dialog stays open so the operator can choose again or cancel.
-        MessageBoxes::Current().Tell(this, MessageBoxes::Icon::Error,
-                                     QString::fromStdString(stored.error()), QMessageBox::Ok);
-        return;
-    }
-    accept();
+    if (m_model.Ok()) accept();
 }
 
-void TSetCom::Button1Click() { reject(); }
+void TSetCom::Button1Click() {
+    m_model.Cancel();
+    reject();
+}
 
 }  // namespace meridial

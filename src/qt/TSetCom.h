@@ -2,6 +2,9 @@
 
 #include <QDialog>
 
+#include "link/PortChoiceModel.h"
+#include "qt/MessageBoxes.h"
+
 class QComboBox;
 
 namespace meridial {
@@ -9,7 +12,7 @@ namespace meridial {
 class ProgramSettings;
 
 // "SetCom": the operator picks the sign's COM port once; it is remembered in the settings file.
-// The dialog never opens the port.
+// The dialog never opens the port. A view over PortChoiceModel.
 class TSetCom final : public QDialog {
     Q_OBJECT
 public:
@@ -26,7 +29,11 @@ protected:
 private:
     void FormCreate();
 
+    void ShowSelection();
+
     ProgramSettings& m_settings;
+    QtNotices m_notices;
+    PortChoiceModel m_model;
     QComboBox* m_list;
 };
 

@@ -7,11 +7,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "service/ResetId.h"
-#include "qt/BoxTexts.h"
-#include "qt/DiscardTypingFilter.h"
-#include "qt/MessageBoxes.h"
 #include "link/ProgramSettings.h"
+#include "qt/DiscardTypingFilter.h"
 #include "qt/OuterSize.h"
 
 namespace meridial {
@@ -19,8 +16,8 @@ namespace meridial {
 TSetID::TSetID(SignLink& link, const ProgramSettings& settings, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                           Qt::CustomizeWindowHint),
-      m_link(link),
-      m_settings(settings) {
+      m_notices(this),
+      m_model(link, settings, m_notices) {
     setObjectName(QStringLiteral("SetID"));
     setWindowTitle(QStringLiteral("SetID"));
     setModal(false);
@@ -54,15 +51,18 @@ TSetID::TSetID(SignLink& link, const ProgramSettings& settings, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(panel);
 
+    FormCreate();
+    connect(m_list, &QComboBox::currentIndexChanged, this, [this](int index) {
+        m_model.Select(index);
+        m_list->setCurrentIndex(m_model.Selection());
+    });
     connect(ok, &QPushButton::clicked, this, &TSetID::OKClick);
     connect(cancel, &QPushButton::clicked, this, &TSetID::CancelClick);
-    FormCreate();
 }
 
 void TSetID::FormCreate() {
-    for (int id = kFirstResetId; id <= kLastResetId; ++id)
-        m_list->addItem(QString::fromStdString(ResetIdText(id)));
-    m_list->setCurrentIndex(0);
+    for (const std::string& item : m_model.Items()) m_list->addItem(QString::fromStdString(item));
+    m_list->setCurrentIndex(m_model.Selection());
 }
 
 void TSetID::showEvent(QShowEvent* event) {
@@ -70,25 +70,7 @@ void TSetID::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
 }
 
-void TSetID::OKClick() {
-    MessageBoxes& boxes = MessageBoxes::Current();
-    if (m_link.IsOpen()) {
-        // A transfer holds the line: nothing can be sent, so there is nothing to confirm, and a
-        // modal question now would hold the transfer's pauses open.
-        boxes.TellWithDetails(this, MessageBoxes::Icon::Plain, box_texts::OpenComError(),
-                              QStringLiteral("A transfer is using the line."), QMessageBox::Ok);
-        return;
-    }
-    const auto answer = boxes.Ask(this, MessageBoxes::Icon::Question,
-                                  QStringLiteral("     Confirm to Reset ID ?     "),
-                                  QMessageBox::Yes | QMessageBox::No);
-    if (answer != QMessageBox::Yes) return;
-    const OpenResult opened =
-        RunResetId(m_link, m_settings.PortNumber(), m_list->currentIndex() + kFirstResetId);
-    if (!opened.ok())
-        boxes.TellWithDetails(this, MessageBoxes::Icon::Plain, box_texts::OpenComError(),
-                              QString::fromStdString(opened.error().detail), QMessageBox::Ok);
-}
+void TSetID::OKClick() { m_model.Ok(); }
 
 void TSetID::CancelClick() { hide(); }
 

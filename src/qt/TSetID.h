@@ -2,14 +2,17 @@
 
 #include <QDialog>
 
+#include "qt/MessageBoxes.h"
+#include "service/SignIdResetModel.h"
+
 class QComboBox;
 
 namespace meridial {
 
 class ProgramSettings;
-class SignLink;
 
-// "SetID", the installer's hidden dialog: gives the sign on the line a new Sign ID.
+// "SetID", the installer's hidden dialog: gives the sign on the line a new Sign ID. A view over
+// SignIdResetModel.
 class TSetID final : public QDialog {
     Q_OBJECT
 public:
@@ -25,8 +28,8 @@ protected:
 private:
     void FormCreate();
 
-    SignLink& m_link;
-    const ProgramSettings& m_settings;
+    QtNotices m_notices;
+    SignIdResetModel m_model;
     QComboBox* m_list;
 };
 

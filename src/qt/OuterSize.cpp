@@ -18,6 +18,12 @@ void OuterSize::Apply(QWidget* window, QSize outer) {
     window->installEventFilter(fitter);
 }
 
+void OuterSize::Centre(QWidget* window) {
+    auto* fitter = new OuterSize(window, QSize());
+    fitter->Fit(QMargins());
+    window->installEventFilter(fitter);
+}
+
 QRect OuterSize::Place(QSize outer, const QRect& available) {
     const QSize size = outer.boundedTo(available.size());
     QRect placed(QPoint(), size);
@@ -50,8 +56,9 @@ void OuterSize::Fit(const QMargins& frame) {
     const QScreen* screen = m_window->screen();
     if (!screen) screen = QGuiApplication::primaryScreen();
     const QRect available = screen ? screen->availableGeometry() : QRect(QPoint(), m_outer);
-    const QRect outer = Place(m_outer, available);
-    m_window->resize(outer.size().shrunkBy(frame));
+    const bool keepClient = m_outer.isEmpty();
+    const QRect outer = Place(keepClient ? m_window->size().grownBy(frame) : m_outer, available);
+    if (!keepClient) m_window->resize(outer.size().shrunkBy(frame));
     // A window's position is its frame's.
     m_window->move(outer.topLeft());
     m_appliedFrame = frame;

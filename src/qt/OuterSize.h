@@ -17,6 +17,8 @@ namespace meridial {
 class OuterSize final : public QObject {
 public:
     static void Apply(QWidget* window, QSize outer);
+    // For a window whose client area is given: it keeps its size, and its frame is centred.
+    static void Centre(QWidget* window);
 
     // Where a window of this outer size goes on the available area: centred, shrunk to the area
     // when larger (a scaled desktop), and never with its top edge (the title bar) or left edge
@@ -35,7 +37,7 @@ private:
     void Fit(const QMargins& frame);
 
     QWidget* m_window;
-    QSize m_outer;
+    QSize m_outer;  // empty: the client area keeps its size
     QMargins m_appliedFrame;
 };
 

@@ -15,6 +15,9 @@ public:
 
     void ShowFile(const QString& path);
 
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     QPlainTextEdit* m_text;
 };

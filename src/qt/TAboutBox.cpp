@@ -6,6 +6,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "qt/OuterSize.h"
+
 namespace meridial {
 
 TAboutBox::TAboutBox(QWidget* parent)
@@ -35,6 +37,9 @@ TAboutBox::TAboutBox(QWidget* parent)
     layout->addWidget(close, 0, Qt::AlignHCenter);
     connect(close, &QPushButton::clicked, this, &TAboutBox::OKButtonClick);
     setFixedSize(299, 207);
+    // Centred on the screen once its frame is known, as the other windows are; left to itself
+    // the box would centre on its parent, guessing a frame before the window manager has drawn it.
+    OuterSize::Centre(this);
 }
 
 void TAboutBox::OKButtonClick() { accept(); }

@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSlider>
@@ -33,6 +34,7 @@
 #include "qt/BoxTexts.h"
 #include "qt/MessageBoxes.h"
 #include "qt/OuterSize.h"
+#include "qt/ScreenReaders.h"
 #include "view/SignPreview.h"
 #include "qt/ZoneGroup.h"
 
@@ -58,6 +60,35 @@ void LabelFor(QLabel* label, QWidget* control) {
     label->setBuddy(control);
     control->setAccessibleName(label->text().trimmed().remove(QLatin1Char(':')));
 }
+
+// The message is plain text: a pasted or dropped picture would stay in it as an object character
+// no one sees, and rich text brings formatting the sign never shows.
+class MessageEditor final : public QTextEdit {
+public:
+    using QTextEdit::QTextEdit;
+
+    // Breaking a line inside a word costs the editor a pass over the rest of that word for
+    // every line it lays out, so a long run without blanks (a pasted megabyte of data) takes
+    // time by the square of its length. Text longer than the sign takes is never sent: it
+    // breaks anywhere, in time proportional to its length.
+    void FitWrapping(qsizetype length) {
+        const QTextOption::WrapMode mode = length > kMaxMessageBodyBytes
+                                               ? QTextOption::WrapAnywhere
+                                               : QTextOption::WrapAtWordBoundaryOrAnywhere;
+        if (wordWrapMode() != mode) setWordWrapMode(mode);
+    }
+
+protected:
+    bool canInsertFromMimeData(const QMimeData* source) const override { return source->hasText(); }
+    void insertFromMimeData(const QMimeData* source) override {
+        if (!source->hasText()) return;
+        QString text = source->text();
+        text.remove(QChar::ObjectReplacementCharacter);
+        FitWrapping(document()->characterCount() + text.size());
+        insertPlainText(text);
+        ensureCursorVisible();
+    }
+};
 
 }  // namespace
 
@@ -126,6 +157,8 @@ TForm1::TForm1(SignLink& link, const ProgramSettings& settings, QWidget* parent)
     // Where the operator looks after a fill; the whole text is in the button's tooltip.
     connect(m_zone, &ZoneGroup::Filled, m_statusPanel1, &QLabel::setText);
     FormCreate();
+    NameForScreenReaders();
+    KeepTheWindowsFont();
 
     OuterSize::ScrollWhenTooLarge(this);
     OuterSize::Apply(this, QSize(765, 572));
@@ -139,7 +172,7 @@ QWidget* TForm1::BuildMessageGroup() {
     auto* group = new QGroupBox(QStringLiteral(" Sign Message "), centralWidget());
     group->setObjectName(QStringLiteral("GroupBox1"));
     CaptionColour(group, "maroon");
-    m_editor = new QTextEdit(group);
+    m_editor = new MessageEditor(group);
     m_editor->setObjectName(QStringLiteral("RichEdit1"));
     m_editor->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     QFont editorFont(QStringLiteral("MingLiU"));
@@ -243,6 +276,26 @@ void TForm1::BuildStatusBar() {
     bar->addWidget(panel3);
 }
 
+// Qt's style sheets pass no font down: a control inside a group with a caption colour, or in a
+// group inside one, would take the desktop's font. Each is given the window's own, its weight
+// kept; the editor keeps the font it was given.
+void TForm1::KeepTheWindowsFont() {
+    for (QWidget* control : findChildren<QWidget*>()) {
+        if (control->window() != this || control == m_editor || m_editor->isAncestorOf(control))
+            continue;
+        QFont own = font();
+        own.setBold(control->font().bold());
+        control->setFont(own);
+    }
+}
+
+void TForm1::NameForScreenReaders() {
+    screen_readers::NameUnlabelledLists(this);
+    screen_readers::NameThroughLabel(m_statusPanel1, QStringLiteral("Transfer status"));
+    screen_readers::NameThroughLabel(m_statusPanel2, QStringLiteral("Message length"));
+    m_progress->setAccessibleName(QStringLiteral("Transfer progress"));
+}
+
 void TForm1::FormCreate() {
     QPalette yellow = findChild<QFrame*>(QStringLiteral("Panel1"))->palette();
     yellow.setColor(QPalette::Window, QColor(240, 238, 180));
@@ -278,6 +331,7 @@ int TForm1::EditorLength() const {
 }
 
 void TForm1::RichEdit1Change() {
+    static_cast<MessageEditor*>(m_editor)->FitWrapping(m_editor->document()->characterCount());
     const int length = EditorLength();
     m_statusPanel2->setText(QString::number(length));
     // Sent as typed, but a sign may end the message at a marker: say so where the count is,
@@ -347,6 +401,16 @@ void TForm1::FormActivate() {
     m_dateTime->SeedClock();
 }
 
+// The sign drops a longer message as noise, after minutes on the line.
+QString TForm1::TooLongForTheSign(const std::string& messageBytes) {
+    const std::size_t body = MessageBody(messageBytes).size();
+    if (body <= static_cast<std::size_t>(kMaxMessageBodyBytes)) return {};
+    return QStringLiteral(
+               "The message is %1 bytes once encoded; the sign takes at most %2. Nothing was "
+               "sent.")
+        .arg(QString::number(body), QString::number(kMaxMessageBodyBytes));
+}
+
 TransferRequest TForm1::ReadRequest(const std::string& messageBytes) const {
     const DateTimeEntry clock = m_dateTime->Entry();
     const ZoneEntry zone = m_zone->Entry();
@@ -390,6 +454,11 @@ void TForm1::Button1Click() {
         // A conversion error: the toolkit's error box, with its OK.
         MessageBoxes::Current().Tell(this, MessageBoxes::Icon::Error,
                                      QString::fromStdString(encoded.error()), QMessageBox::Ok);
+        return;
+    }
+    if (const QString tooLong = TooLongForTheSign(*encoded); !tooLong.isEmpty()) {
+        EnableTransfer();
+        MessageBoxes::Current().Tell(this, MessageBoxes::Icon::Error, tooLong, QMessageBox::Yes);
         return;
     }
     auto progress = [this](int position, int maximum) {
@@ -483,11 +552,14 @@ void TForm1::SignPreview1Click() {
                 const EncodedText encoded =
                     EncodeForSign(m_editor->toPlainText(), ResolveCodePage(m_settings.CodePage()));
                 if (!encoded) return Result<TransferRequest>::Fail(encoded.error());
+                if (const QString tooLong = TooLongForTheSign(*encoded); !tooLong.isEmpty())
+                    return Result<TransferRequest>::Fail(tooLong.toStdString());
                 if (encoded->empty())
                     return Result<TransferRequest>::Fail("No message to transfer!");
                 return ReadRequest(*encoded);
             },
             this);
+        screen_readers::AnnounceAsWindow(m_preview);
     }
     m_preview->show();
     m_preview->raise();

@@ -60,6 +60,9 @@ protected:
 
 private:
     void FormCreate();
+    void NameForScreenReaders();
+    void KeepTheWindowsFont();
+    static QString TooLongForTheSign(const std::string& messageBytes);
     QWidget* BuildMessageGroup();
     void BuildMenus();
     void BuildStatusBar();

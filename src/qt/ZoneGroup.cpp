@@ -82,6 +82,7 @@ void HourSpinBox::fixup(QString& input) const {
 ZoneGroup::ZoneGroup(int currentYear, int pcBias, QWidget* parent)
     : QGroupBox(QStringLiteral("  Set Time Zone and Daylight Saving Time  "), parent) {
     setObjectName(QStringLiteral("GroupBox4"));
+    setAccessibleName(title().trimmed());
 
     m_zone = NamedList(this, "ComboBox12");
     for (const Zone& zone : ZoneTable())

@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -215,6 +216,19 @@ TEST_F(MainWindow, PastedTextIsKeptWholeAndCountsLineBreaksAsTwo) {
     EXPECT_EQ(boxes.boxes.size(), 2);
     Editor()->setPlainText(QStringLiteral("AB\nCD"));
     EXPECT_EQ(Panel("StatusPanel2"), QStringLiteral("6"));
+
+    // Only text is pasted: a picture would stay as a character no one sees.
+    QImage picture(4, 4, QImage::Format_RGB32);
+    for (const bool withText : {false, true}) {
+        Editor()->clear();
+        auto* data = new QMimeData;
+        data->setImageData(picture);
+        if (withText) data->setHtml(QStringLiteral("A<img src=\"x.png\">B"));
+        if (withText) data->setText(QStringLiteral("A\uFFFCB"));
+        QApplication::clipboard()->setMimeData(data);
+        Child<QAction>("Paste1")->trigger();
+        EXPECT_EQ(Editor()->toPlainText(), withText ? QStringLiteral("AB") : QString());
+    }
 }
 
 TEST_F(MainWindow, MarkersInTheMessageAreNotedWithoutABox) {
@@ -316,6 +330,7 @@ TEST_F(MainWindow, SignPreviewShowsWhatATransferWouldLeaveOnTheSignAndSendsNothi
     auto* preview = form->findChild<view::SignPreview*>(QStringLiteral("SignPreview"));
     ASSERT_NE(preview, nullptr);
     EXPECT_TRUE(preview->isVisible());
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(preview)->role(), QAccessible::Window);
     // An empty editor is refused as the Transfer refuses it.
     EXPECT_TRUE(Child<QLabel>("PreviewProblem")->isVisible());
 
@@ -482,6 +497,8 @@ TEST_F(MainWindow, TransferKeepsTheFocusThroughTheSequence) {
         {"port refused", QStringLiteral("HELLO"), "", OpenFailure::Busy, 0},
         {"empty message", QString(), "", OpenFailure::None, 0},
         {"unencodable message", QStringLiteral("\u4f60"), "", OpenFailure::None, 0},
+        {"message longer than the sign takes", QString(kMaxMessageBodyBytes + 1, u'x'), "ACK",
+         OpenFailure::None, 0},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.outcome);
@@ -684,6 +701,15 @@ TEST_F(MainWindow, ErrorBoxesCarryTheirButtonsAndDetails) {
              Transfer();
          },
          QString(), MessageBoxes::Icon::Error, QMessageBox::Ok, QString()},
+        {"a pasted megabyte",
+         [&] {
+             QApplication::clipboard()->setText(QString(1 << 20, u'x'));
+             Child<QAction>("Paste1")->trigger();
+             Transfer();
+         },
+         QStringLiteral("The message is 1048576 bytes once encoded; the sign takes at most 4082. "
+                        "Nothing was sent."),
+         MessageBoxes::Icon::Error, QMessageBox::Yes, QString()},
         {"service dialog, port refused",
          [&] {
              link.FailOpenWith(OpenFailure::Missing);
@@ -710,8 +736,9 @@ TEST_F(MainWindow, ErrorBoxesCarryTheirButtonsAndDetails) {
     }
 }
 
-// Under a dark palette the controls with a fixed colour keep a ground that shows it.
-TEST(MainWindowPalette, FixedColoursKeepTheirGroundUnderADarkPalette) {
+// Under a dark palette the controls with a fixed colour keep a ground that shows it; under a
+// large desktop font the window keeps its own font and outer size.
+TEST(MainWindowPalette, FixedColoursAndFontKeptUnderADarkPaletteAndALargeFont) {
     RecordingMessageBoxes boxes;
     FakeSignLink link;
     const QPalette old = QApplication::palette();
@@ -720,9 +747,21 @@ TEST(MainWindowPalette, FixedColoursKeepTheirGroundUnderADarkPalette) {
     dark.setColor(QPalette::Text, Qt::white);
     dark.setColor(QPalette::WindowText, Qt::white);
     QApplication::setPalette(dark);
+    const QFont oldFont = QApplication::font();
+    QApplication::setFont(QFont(oldFont.family(), 12));
     ProgramSettings settings{PortSettings(QStringLiteral("/nonexistent/meridial.INI"))};
     TForm1 form(link, settings);
     form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    EXPECT_EQ(form.frameGeometry().size(), QSize(765, 572));
+    auto* editor = form.findChild<QTextEdit*>(QStringLiteral("RichEdit1"));
+    for (QWidget* control : form.findChildren<QWidget*>()) {
+        if (control->window() != &form || control == editor || editor->isAncestorOf(control))
+            continue;
+        EXPECT_EQ(control->font().toString().section(u',', 0, 2), "MS Sans Serif,-1,11")
+            << control->objectName().toStdString();
+    }
+    QApplication::setFont(oldFont);
     struct Row {
         const char* control;
         QPalette::ColorRole text;
@@ -756,16 +795,21 @@ TEST_F(MainWindow, EveryInputIsNamedForScreenReaders) {
         {form.get(), "MaskEdit1", "Time", true},
         {form.get(), "ComboBox2", "Time Format", true},
         {form.get(), "ComboBox3", "Date Format", true},
-        {form.get(), "ComboBox4", "Date Order", false},
+        {form.get(), "ComboBox4", "Date Order", true},
         {form.get(), "ComboBox12", "Country/Region", true},
-        {form.get(), "ComboBox20", "DST Start Year", false},
-        {form.get(), "ComboBox15", "DST Start Month", false},
-        {form.get(), "ComboBox16", "DST Start Day", false},
+        {form.get(), "ComboBox20", "DST Start Year", true},
+        {form.get(), "ComboBox15", "DST Start Month", true},
+        {form.get(), "ComboBox16", "DST Start Day", true},
         {form.get(), "CSpinEdit1", "DST Start Hour", false},
-        {form.get(), "ComboBox21", "DST End Year", false},
-        {form.get(), "ComboBox17", "DST End Month", false},
-        {form.get(), "ComboBox18", "DST End Day", false},
+        {form.get(), "ComboBox21", "DST End Year", true},
+        {form.get(), "ComboBox17", "DST End Month", true},
+        {form.get(), "ComboBox18", "DST End Day", true},
         {form.get(), "CSpinEdit2", "DST End Hour", false},
+        {form.get(), "GroupBox3", "Local Date and Time", false},
+        {form.get(), "GroupBox4", "Set Time Zone and Daylight Saving Time", false},
+        {form.get(), "StatusPanel1", "Transfer status", true},
+        {form.get(), "StatusPanel2", "Message length", true},
+        {form.get(), "ProgressBar1", "Transfer progress", false},
         {setCom.get(), "ComboBox1", "COM Port", true},
         {setId.get(), "ComboBox1", "Sign ID", true},
     };
@@ -774,11 +818,15 @@ TEST_F(MainWindow, EveryInputIsNamedForScreenReaders) {
         auto* widget = row.window->findChild<QWidget*>(QLatin1String(row.control));
         ASSERT_NE(widget, nullptr);
         const QString name = QLatin1String(row.name);
-        EXPECT_EQ(widget->accessibleName(), name);
+        // A status panel is announced by its content, named through its label.
+        const bool panel = qobject_cast<QLabel*>(widget) != nullptr;
+        if (!panel) {
+            EXPECT_EQ(widget->accessibleName(), name);
+        }
         QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
         ASSERT_NE(accessible, nullptr);
         // On Linux Qt names a list by its value and reaches its label through the relation.
-        if (!qobject_cast<QComboBox*>(widget)) {
+        if (!qobject_cast<QComboBox*>(widget) && !panel) {
             EXPECT_EQ(accessible->text(QAccessible::Name), name);
         }
         if (!row.labelled) continue;
@@ -819,6 +867,9 @@ TEST_F(MainWindow, ReadMeIsShownEvenWithoutADesktopLauncher) {
         ASSERT_NE(text, nullptr);
         EXPECT_TRUE(text->isReadOnly());
         EXPECT_TRUE(text->toPlainText().startsWith(QStringLiteral("MERIDIAL")));
+        EXPECT_EQ(QAccessible::queryAccessibleInterface(window)->role(), QAccessible::Window);
+        QTest::keyClick(text, Qt::Key_Escape);
+        EXPECT_FALSE(window->isVisible());
     }
 }
 

@@ -40,6 +40,8 @@ std::optional<int> AnswerWithoutWindow(int argc, char* argv[]) {
     const QCommandLineOption version(QStringLiteral("version"));
     parser.addOption(help);
     parser.addOption(version);
+    // Qt's own options are single-dash words: "-platformtheme" is not "-h" and more.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     // Qt's options are unknown here; the parse error is Qt's business, not ours.
     parser.parse(args);
     if (parser.isSet(help)) {

@@ -121,7 +121,7 @@ TEST(RunTransfer, OpenFailureSendsNothingAndClosesNothing) {
     Reader r{Request("HELLO"), 0, {}};
     const TransferOutcome outcome = RunTransfer(link, 9, r.Read());
     EXPECT_EQ(outcome.status, TransferStatus::OpenFailed);
-    EXPECT_EQ(outcome.openFailure, OpenFailure::Busy);
+    EXPECT_EQ(outcome.openError.failure, OpenFailure::Busy);
     EXPECT_TRUE(link.Writes().empty());
     EXPECT_EQ(link.CloseCount(), 0);
     EXPECT_EQ(r.reads, 1);

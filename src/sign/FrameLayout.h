@@ -17,7 +17,8 @@ inline constexpr std::size_t kLongestFrameBytes = 4096;
 // The byte before "<E>": every payload byte exclusive-ored into the next.
 constexpr std::uint8_t PayloadChecksum(std::string_view payload) {
     std::uint8_t sum = 0;
-    for (const char c : payload) sum = static_cast<std::uint8_t>(sum ^ static_cast<std::uint8_t>(c));
+    for (const char c : payload)
+        sum = static_cast<std::uint8_t>(sum ^ static_cast<std::uint8_t>(c));
     return sum;
 }
 

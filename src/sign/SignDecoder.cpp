@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <utility>
 
-
 namespace meridial::sign {
 namespace {
 

@@ -7,7 +7,7 @@
 
 namespace meridial {
 
-AckReply ReadAckReply(SignLink& link) {
+AckReply WaitForAck(SignLink& link) {
     std::string bytes;
     int timedOut = 0;
     auto readOne = [&] {

@@ -25,9 +25,9 @@ struct AckReply {
     bool Acknowledged() const { return kind == ReplyKind::Ack; }
 };
 
-// Reads three bytes, a fourth when the first is 'N', each within the link's read time-out, and
-// judges them. Nothing beyond those bytes is read.
-AckReply ReadAckReply(SignLink& link);
+// Reads the sign's reply: three bytes, a fourth when the first is 'N', each within the link's
+// read time-out, and judges them. Nothing beyond those bytes is read.
+AckReply WaitForAck(SignLink& link);
 
 // Classifies reply bytes read this way; timedOutReads only feeds the text.
 AckReply JudgeReply(std::string bytes, int timedOutReads);

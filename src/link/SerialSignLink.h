@@ -26,8 +26,6 @@ public:
     std::string LineError() const override;
     void Abort() override { m_waiter.Abort(); }
 
-    QString DeviceName() const { return m_device; }
-
 private:
     void OnError(QSerialPort::SerialPortError error);
 

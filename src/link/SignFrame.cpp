@@ -1,13 +1,10 @@
 #include "link/SignFrame.h"
 
-#include <algorithm>
-
-#include "link/AckReply.h"
 #include "link/SignLink.h"
 
 namespace meridial {
 
-std::string AddressTag(int signId) { return "<ID" + TwoDigits(std::clamp(signId, 0, 99)) + ">"; }
+std::string AddressTag(int signId) { return "<ID" + TwoDigits(signId) + ">"; }
 
 std::string HexByte(std::uint8_t value) {
     static constexpr char kDigits[] = "0123456789ABCDEF";
@@ -51,8 +48,6 @@ bool SendFramePaced(SignLink& link, std::string_view frame, int byteIntervalMs,
     }
     return true;
 }
-
-bool WaitForAck(SignLink& link) { return ReadAckReply(link).Acknowledged(); }
 
 std::string HexBytes(std::string_view bytes) {
     std::string out;

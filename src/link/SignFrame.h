@@ -21,7 +21,7 @@ inline constexpr std::string_view kEndMarker = "<E>";
 inline constexpr int kHeaderPauseMs = 100;
 inline constexpr std::size_t kHeaderPauseBeforeByte = 11;  // 1-based
 
-// "<ID" + two decimal digits + ">"; ids outside 0..99 are clamped so the tag stays six bytes.
+// "<ID" + two decimal digits + ">" for a Sign ID 0..99.
 std::string AddressTag(int signId);
 
 std::uint8_t XorChecksum(std::string_view bytes);
@@ -40,10 +40,6 @@ using ByteProgress = std::function<void(int position)>;
 // pauses of a dead line would only keep the operator waiting.
 bool SendFramePaced(SignLink& link, std::string_view frame, int byteIntervalMs = 0,
                     const ByteProgress& beforeByte = {});
-
-// Reads the sign's reply: three bytes, a fourth when the first is 'N'. True only for "ACK".
-// ReadAckReply (link/AckReply.h) reads the same way and says what came back instead.
-bool WaitForAck(SignLink& link);
 
 // Upper-case hex bytes separated by single spaces.
 std::string HexBytes(std::string_view bytes);

@@ -69,90 +69,22 @@ Converter OpenSignConverter(const QString& codePage, QString& error) {
     return converter;
 }
 
-template <typename OnCharacter>
-void ForEachCharacter(const QString& text, OnCharacter onCharacter) {
-    for (qsizetype i = 0; i < text.size();) {
-        const qsizetype width = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
-        if (!onCharacter(text.mid(i, width))) return;
-        i += width;
-    }
-}
-
-// The editor gives one LF per line break; the sign's code page text has CR LF.
-QString WithWindowsLineBreaks(QString text) {
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-    return text;
-}
-
-QString DescribeCharacter(const QString& character) {
-    const char32_t code = character.toUcs4().value(0);
-    return QStringLiteral("\"%1\" (U+%2)")
-        .arg(character)
-        .arg(static_cast<uint>(code), 4, 16, QLatin1Char('0'))
-        .toUpper();
+// The sign's code page one character at a time, so the first it lacks can be named.
+CharacterConverter Characters(void* converter) {
+    return [converter](char32_t c) -> std::optional<std::string> {
+        std::string bytes;
+        if (!ConvertOne(converter, QString::fromUcs4(&c, 1), bytes)) return std::nullopt;
+        return bytes;
+    };
 }
 
 }  // namespace
 
 QString CodePageForLocale(const QLocale& locale) {
-    switch (locale.language()) {
-        case QLocale::Chinese: {
-            const bool traditional = locale.script() == QLocale::TraditionalChineseScript ||
-                                     locale.territory() == QLocale::Taiwan ||
-                                     locale.territory() == QLocale::HongKong ||
-                                     locale.territory() == QLocale::Macao;
-            return traditional ? QStringLiteral("CP950") : QStringLiteral("CP936");
-        }
-        case QLocale::Japanese:
-            return QStringLiteral("CP932");
-        case QLocale::Korean:
-            return QStringLiteral("CP949");
-        case QLocale::Thai:
-            return QStringLiteral("CP874");
-        case QLocale::Russian:
-        case QLocale::Ukrainian:
-        case QLocale::Belarusian:
-        case QLocale::Bulgarian:
-        case QLocale::Macedonian:
-        case QLocale::Kazakh:
-        case QLocale::Kyrgyz:
-        case QLocale::Tatar:
-        case QLocale::Mongolian:
-            return QStringLiteral("CP1251");
-        case QLocale::Serbian:
-            return locale.script() == QLocale::LatinScript ? QStringLiteral("CP1250")
-                                                           : QStringLiteral("CP1251");
-        case QLocale::Polish:
-        case QLocale::Czech:
-        case QLocale::Slovak:
-        case QLocale::Hungarian:
-        case QLocale::Croatian:
-        case QLocale::Slovenian:
-        case QLocale::Romanian:
-        case QLocale::Albanian:
-        case QLocale::Bosnian:
-            return QStringLiteral("CP1250");
-        case QLocale::Greek:
-            return QStringLiteral("CP1253");
-        case QLocale::Turkish:
-        case QLocale::Azerbaijani:
-            return QStringLiteral("CP1254");
-        case QLocale::Hebrew:
-            return QStringLiteral("CP1255");
-        case QLocale::Arabic:
-        case QLocale::Persian:
-        case QLocale::Urdu:
-            return QStringLiteral("CP1256");
-        case QLocale::Estonian:
-        case QLocale::Latvian:
-        case QLocale::Lithuanian:
-            return QStringLiteral("CP1257");
-        case QLocale::Vietnamese:
-            return QStringLiteral("CP1258");
-        default:
-            return QStringLiteral("CP1252");
-    }
+    return QString::fromStdString(
+        CodePageForLanguage({QLocale::languageToCode(locale.language()).toStdString(),
+                             QLocale::scriptToCode(locale.script()).toStdString(),
+                             QLocale::territoryToCode(locale.territory()).toStdString()}));
 }
 
 QString ResolveCodePage(const QString& configured, const QLocale& locale) {
@@ -167,32 +99,15 @@ EncodedText EncodeForSign(const QString& text, const QString& codePage) {
     QString error;
     Converter converter = OpenSignConverter(codePage, error);
     if (!converter) return EncodedText::Fail(error.toStdString());
-    std::string bytes;
-    ForEachCharacter(WithWindowsLineBreaks(text), [&](const QString& character) {
-        if (ConvertOne(converter.get(), character, bytes)) return true;
-        error = QStringLiteral(
-                    "The character %1 cannot be sent: the sign's code page %2 has no such "
-                    "character.")
-                    .arg(DescribeCharacter(character), codePage);
-        return false;
-    });
-    if (!error.isEmpty()) return EncodedText::Fail(error.toStdString());
-    return bytes;
+    return EncodeCharacters(text.toStdU32String(), codePage.toStdString(),
+                            Characters(converter.get()));
 }
 
 int EncodedLength(const QString& text, const QString& codePage) {
     QString unusable;
     Converter converter = OpenSignConverter(codePage, unusable);
-    int length = 0;
-    const QString windowsText = WithWindowsLineBreaks(text);
-    ForEachCharacter(windowsText, [&](const QString& character) {
-        std::string bytes;
-        length += converter && ConvertOne(converter.get(), character, bytes)
-                      ? static_cast<int>(bytes.size())
-                      : 1;
-        return true;
-    });
-    return length;
+    return CountSignBytes(text.toStdU32String(),
+                          converter ? Characters(converter.get()) : CharacterConverter{});
 }
 
 }  // namespace meridial

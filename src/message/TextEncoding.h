@@ -4,12 +4,11 @@
 #include <QString>
 #include <string>
 
-#include "link/Result.h"
+#include "message/EncodingRules.h"
 
 namespace meridial {
 
-// Text in the sign's code page; a line break as CR LF.
-using EncodedText = Result<std::string>;
+// The rules live in message/EncodingRules.h; this feeds them from QLocale and iconv.
 
 // The ANSI code page Windows would give an operator of this locale: "CP936" for simplified
 // Chinese, "CP1251" for Cyrillic languages, ... "CP1252" otherwise.

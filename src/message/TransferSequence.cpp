@@ -22,7 +22,6 @@ TransferOutcome RunTransfer(SignLink& link, int portNumber, const RequestReader&
     const OpenResult opened = link.OpenPort(portNumber, kBaudRate);
     if (!opened) {
         TransferOutcome outcome = Outcome(TransferStatus::OpenFailed, opened.error().detail);
-        outcome.openFailure = opened.error().failure;
         outcome.openError = opened.error();
         return outcome;
     }
@@ -49,7 +48,7 @@ TransferOutcome RunTransfer(SignLink& link, int portNumber, const RequestReader&
 
     // A line that refused a byte has failed: the sequence ends there, without waiting for an
     // answer that cannot come.
-    AckReply reply = lineTookEveryByte ? ReadAckReply(link) : AckReply{};
+    AckReply reply = lineTookEveryByte ? WaitForAck(link) : AckReply{};
     TransferOutcome outcome =
         Outcome(lineTookEveryByte && reply.Acknowledged() ? TransferStatus::Ok
                                                           : TransferStatus::NotAcknowledged);

@@ -22,8 +22,7 @@ enum class TransferStatus { Ok, EmptyMessage, OpenFailed, BuildFailed, NotAcknow
 struct TransferOutcome {
     TransferStatus status = TransferStatus::NotAcknowledged;
     std::string message;  // build failure text, or why the port did not open
-    OpenFailure openFailure = OpenFailure::None;
-    OpenError openError;    // all the link knows of a failed open: the holder, the device's group
+    OpenError openError;    // all the link knows of a failed open: why, the holder, the device's group
     std::string lineError;  // set when the line failed during the sequence
     AckReply reply;         // what the sign sent back, when the frames went out
 };

@@ -4,8 +4,6 @@
 #include <cstdio>
 #include <utility>
 
-#include "link/SignFrame.h"
-
 namespace meridial::sign {
 namespace {
 
@@ -209,17 +207,17 @@ bool SignDecoder::TryComplete(bool idle) {
             return Resync(idle,
                           "wrong length: a new frame starts at byte " + std::to_string(inner + 1));
         if (n < length) return Truncated(idle, length);
-        if (b.compare(length - 3, 3, std::string(kEndMarker)) != 0)
+        if (b.compare(length - kFrameEnd.size(), kFrameEnd.size(), kFrameEnd) != 0)
             return Resync(idle, "wrong length: no <E> at byte " + std::to_string(length - 2));
         DecodedFrame f;
         f.kind = clock ? FrameKind::Clock : FrameKind::Zone;
         f.signId = signId;
         const std::string payload = b.substr(kHeaderLength, length - kHeaderLength - 4);
         const auto sent = static_cast<std::uint8_t>(b[length - 4]);
-        f.checksumOk = sent == XorChecksum(payload);
+        f.checksumOk = sent == PayloadChecksum(payload);
         if (!*f.checksumOk)
             f.faults.push_back("checksum " + Hex2(sent) + ", expected " +
-                               Hex2(XorChecksum(payload)));
+                               Hex2(PayloadChecksum(payload)));
         clock ? DecodeClock(f, payload) : DecodeZone(f, payload);
         Emit(std::move(f), length);
         return true;
@@ -238,9 +236,11 @@ bool SignDecoder::TryCompleteMessage(bool idle, int signId) {
     // carried forward, so every byte is folded in once.
     m_endScanned = std::max(m_endScanned, kHeaderLength + 1);
     m_bodyXorEnd = std::max(m_bodyXorEnd, kHeaderLength);
-    for (; m_endScanned + kEndMarker.size() <= n; ++m_endScanned) {
+    // An end beyond the receive buffer is never reached: the sign has dropped the frame by then.
+    const std::size_t held = std::min(n, kMaxFrameBytes);
+    for (; m_endScanned + kFrameEnd.size() <= held; ++m_endScanned) {
         const std::size_t p = m_endScanned;
-        if (b.compare(p, kEndMarker.size(), kEndMarker) != 0) continue;
+        if (b.compare(p, kFrameEnd.size(), kFrameEnd) != 0) continue;
         if (m_firstEnd == std::string::npos) m_firstEnd = p;
         for (; m_bodyXorEnd < p - 1; ++m_bodyXorEnd)
             m_bodyXor ^= static_cast<std::uint8_t>(b[m_bodyXorEnd]);
@@ -250,7 +250,7 @@ bool SignDecoder::TryCompleteMessage(bool idle, int signId) {
             f.signId = signId;
             f.checksumOk = true;
             f.message = {b[8], b.substr(kHeaderLength, p - 1 - kHeaderLength)};
-            Emit(std::move(f), p + kEndMarker.size());
+            Emit(std::move(f), p + kFrameEnd.size());
             return true;
         }
     }
@@ -271,8 +271,8 @@ bool SignDecoder::TryCompleteMessage(bool idle, int signId) {
     f.message = {b[8], b.substr(kHeaderLength, firstEnd - 1 - kHeaderLength)};
     const std::string& body = f.message.body;
     f.faults.push_back("checksum " + Hex2(static_cast<std::uint8_t>(b[firstEnd - 1])) +
-                       ", expected " + Hex2(XorChecksum(body)));
-    Emit(std::move(f), firstEnd + kEndMarker.size());
+                       ", expected " + Hex2(PayloadChecksum(body)));
+    Emit(std::move(f), firstEnd + kFrameEnd.size());
     return true;
 }
 

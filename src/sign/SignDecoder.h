@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "message/MessageFrame.h"
+#include "sign/FrameLayout.h"
 
 namespace meridial::sign {
 
@@ -63,7 +63,7 @@ public:
     // A frame that stops arriving for this long is reported as truncated.
     static constexpr long long kIdleFlushMs = 400;
     // A frame longer than this is not from a sign program; it is dropped.
-    static constexpr std::size_t kMaxFrameBytes = kMaxMessageFrameBytes;
+    static constexpr std::size_t kMaxFrameBytes = kLongestFrameBytes;
 
     void Feed(std::uint8_t byte, long long timeMs);
     // Reports a frame that stopped arriving; call when the line is quiet.

@@ -54,7 +54,7 @@ TEST_P(SerialSignLinkTest, ReadsTheReplyAndOnlyBytesSentAfterTheOpen) {
     SerialSignLink link = MakeLink();
     ASSERT_TRUE(link.OpenPort(1, kBaudRate).ok());
     pty.Write("ACK");
-    EXPECT_TRUE(WaitForAck(link));
+    EXPECT_TRUE(WaitForAck(link).Acknowledged());
     link.ClosePort();
 }
 

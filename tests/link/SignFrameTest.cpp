@@ -68,7 +68,7 @@ TEST_P(WaitForAckTest, JudgesTheReply) {
     FakeSignLink link;
     ASSERT_TRUE(link.OpenPort(1, kBaudRate).ok());
     link.ReplyWith(c.reply);
-    EXPECT_EQ(WaitForAck(link), c.acknowledged);
+    EXPECT_EQ(WaitForAck(link).Acknowledged(), c.acknowledged);
     EXPECT_EQ(link.ReadCount(), c.reads);
     EXPECT_EQ(link.Now(), c.elapsedMs);
 }
@@ -88,7 +88,7 @@ TEST(WaitForAck, ReplyArrivingLateWithinTheTimeOutCounts) {
     FakeSignLink link;
     ASSERT_TRUE(link.OpenPort(1, kBaudRate).ok());
     link.ReplyWith("ACK", 900);
-    EXPECT_TRUE(WaitForAck(link));
+    EXPECT_TRUE(WaitForAck(link).Acknowledged());
     EXPECT_EQ(link.Now(), 900);
 }
 
@@ -108,7 +108,7 @@ TEST_P(AckReplyTest, TellsWhatCameBack) {
     FakeSignLink link;
     ASSERT_TRUE(link.OpenPort(1, kBaudRate).ok());
     link.ReplyWith(c.reply);
-    const AckReply reply = ReadAckReply(link);
+    const AckReply reply = WaitForAck(link);
     EXPECT_EQ(reply.kind, c.kind);
     EXPECT_EQ(reply.bytes, c.bytes);
     EXPECT_EQ(reply.Acknowledged(), c.kind == ReplyKind::Ack);

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "link/SignFrame.h"
 #include "message/MessageFrame.h"
 #include "support/FakeSignLink.h"
 
@@ -121,7 +122,7 @@ TEST(RunTransfer, OpenFailureSendsNothingAndClosesNothing) {
     Reader r{Request("HELLO"), 0, {}};
     const TransferOutcome outcome = RunTransfer(link, 9, r.Read());
     EXPECT_EQ(outcome.status, TransferStatus::OpenFailed);
-    EXPECT_EQ(outcome.openFailure, OpenFailure::Busy);
+    EXPECT_EQ(outcome.openError.failure, OpenFailure::Busy);
     EXPECT_TRUE(link.Writes().empty());
     EXPECT_EQ(link.CloseCount(), 0);
     EXPECT_EQ(r.reads, 1);
@@ -204,26 +205,49 @@ TEST(FailureReason, OneLineForEveryOutcome) {
 }
 
 // A line that dies in any frame ends the sequence at its first refused byte: no more pauses, no
-// wait for an answer, the port closed once, the reason kept.
+// wait for an answer, the port closed once, the reason kept, or named when the link has none.
 TEST(RunTransfer, DeadLineEndsTheSequenceAtOnce) {
     const TransferRequest request = Request(std::string(2000, 'x'));
     const std::size_t clock = Frame(request, TransferStep::Clock).size();
     const std::size_t zone = Frame(request, TransferStep::Zone).size();
-    for (const std::size_t writtenBeforeDeath : {std::size_t{0}, std::size_t{5}, clock + 12,
-                                                 clock + zone + 40}) {
+    const std::string told = "Input/output error", untold = "the line did not take a byte";
+    for (const auto& [writtenBeforeDeath, reason] :
+         {std::pair{std::size_t{0}, told}, std::pair{std::size_t{5}, told},
+          std::pair{clock + 12, told}, std::pair{clock + zone + 40, told},
+          std::pair{std::size_t{0}, untold}, std::pair{clock + zone + 40, untold}}) {
         FakeSignLink link;
         link.ReplyWith("ACK");
-        link.DieAfterBytes(writtenBeforeDeath);
+        link.DieAfterBytes(writtenBeforeDeath, reason == told);
         const TransferOutcome outcome = RunTransfer(link, 1, request);
-        SCOPED_TRACE(writtenBeforeDeath);
+        SCOPED_TRACE(std::to_string(writtenBeforeDeath) + " " + reason);
         EXPECT_EQ(outcome.status, TransferStatus::NotAcknowledged);
-        EXPECT_EQ(outcome.lineError, "Input/output error");
+        EXPECT_EQ(outcome.lineError, reason);
         EXPECT_EQ(link.Writes().size(), writtenBeforeDeath);
         EXPECT_EQ(link.ReadCount(), 0);
         EXPECT_EQ(link.CloseCount(), 1);
         // At most the pauses before the failed byte; a full 2000-byte message takes 32 s.
         EXPECT_LT(link.Now(), 2500);
     }
+}
+
+// Each step's frame carries the request's own fields: start and end rows differ, as do the Sign
+// ID, the zone row and the speed. The bytes are the sign's layout, written out.
+TEST(BuildTransferFrame, EachStepTakesItsFieldsFromTheRequest) {
+    TransferRequest request = Request("HELLO");
+    request.dstStart = {"2010", 3, 28, 2};
+    request.dstEnd = {"2010", 10, 31, 3};
+    request.formats.dateOrder = DateOrder::DayMonthYear;
+    const std::pair<TransferStep, const char*> rows[] = {
+        // "<ID01><SS>" s n h of 21:30:15 UTC, 28 Feb, weekday, 2010, checksum, "<E>"
+        {TransferStep::Clock, "3C 49 44 30 31 3E 3C 53 53 3E 15 30 21 28 02 02 10 3C 3C 45 3E"},
+        // "<ID01><ST>" start 01h 28.03.10, end 02h 31.10.10, east, DD-MM-YY, +01:00, checksum
+        {TransferStep::Zone,
+         "3C 49 44 30 31 3E 3C 53 54 3E 01 28 03 10 02 31 10 10 01 40 01 00 49 3C 45 3E"},
+        // "<ID01><FC>HELLO", checksum, "<E>"
+        {TransferStep::Message, "3C 49 44 30 31 3E 3C 46 43 3E 48 45 4C 4C 4F 42 3C 45 3E"},
+    };
+    for (const auto& [step, bytes] : rows)
+        EXPECT_EQ(HexBytes(Frame(request, step)), bytes) << static_cast<int>(step);
 }
 
 }  // namespace

@@ -169,7 +169,8 @@ TEST(SignDecoder, AnyByteStreamIsAccountedForWithinBoundedFrames) {
     EXPECT_EQ(accounted, sent);
 }
 
-// The longest message the command line lets through is the longest the decoder takes.
+// The longest message the command line lets through is the longest the sign takes, and one
+// byte more is already too long.
 class MessageLengthTest : public ::testing::TestWithParam<std::pair<int, bool>> {};
 
 TEST_P(MessageLengthTest, DecodedUpToTheLimit) {
@@ -186,6 +187,7 @@ TEST_P(MessageLengthTest, DecodedUpToTheLimit) {
 
 INSTANTIATE_TEST_SUITE_P(Limit, MessageLengthTest,
                          ::testing::Values(std::pair{kMaxMessageBodyBytes, true},
+                                           std::pair{kMaxMessageBodyBytes + 1, false},
                                            std::pair{kMaxMessageBodyBytes + 100, false}));
 
 // The sign's answer to each transfer of a session: a fault counts against the transfer its

@@ -32,7 +32,7 @@ int FakeSignLink::ReadByte(std::uint8_t& destination) {
 bool FakeSignLink::WriteByte(std::uint8_t value) {
     if (!m_open) return false;
     if (m_writes.size() >= m_dieAfter) {
-        m_lineError = "Input/output error";
+        if (m_deathGivesReason) m_lineError = "Input/output error";
         return false;
     }
     m_writes.push_back({m_now, value});

@@ -25,8 +25,12 @@ public:
     // The reply bytes, all available at once.
     void ReplyWith(const std::string& bytes, long long availableAtMs = 0);
     void FailOpenWith(OpenFailure failure) { m_openFailure = failure; }
-    // The line dies after this many bytes: later writes fail and the reason is kept.
-    void DieAfterBytes(std::size_t count) { m_dieAfter = count; }
+    // The line dies after this many bytes: later writes fail and, unless told to keep quiet as
+    // some drivers do, the reason is kept.
+    void DieAfterBytes(std::size_t count, bool givesReason = true) {
+        m_dieAfter = count;
+        m_deathGivesReason = givesReason;
+    }
     std::string LineError() const override { return m_lineError; }
 
     OpenResult OpenPort(int portNumber, int baudRate) override;
@@ -52,6 +56,7 @@ private:
     std::deque<ReplyByte> m_reply;
     OpenFailure m_openFailure = OpenFailure::None;
     std::size_t m_dieAfter = static_cast<std::size_t>(-1);
+    bool m_deathGivesReason = true;
     std::string m_lineError;
     bool m_open = false;
     int m_openCount = 0;

@@ -204,7 +204,7 @@ TEST(TracingSignLink, GroupsEachFrameByBurst) {
     link.Delay(300);
     ASSERT_TRUE(SendFramePaced(link, "<ID07><FC>abcdefghijklmnopq\x03<E>", 16));
     inner.ReplyWith("ACK", inner.Now() + 5);
-    EXPECT_TRUE(WaitForAck(link));
+    EXPECT_TRUE(WaitForAck(link).Acknowledged());
     link.ClosePort();
     const std::vector<std::string> expected{
         "[   0.000] open at 9600 baud",

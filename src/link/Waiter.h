@@ -8,7 +8,8 @@ namespace meridial {
 
 // How a link passes the time while it waits for the clock or for a byte. Each front end passes
 // the one that suits its thread: the command line blocks, a window keeps its own message loop
-// running so it goes on painting, ticking and taking clicks. A link is used from one thread;
+// running so it goes on painting, ticking and taking clicks (a native Windows window waits in
+// MsgWaitForMultipleObjects on an event that Wake sets). A link is used from one thread;
 // Abort and Wake come from that thread or, where the kind says so, from another one.
 //
 // A caught stop signal (StopSignals.h) aborts every waiter of the program at once.

@@ -20,6 +20,7 @@
 
 #include "qt/MenuBarStyle.h"
 #include "qt/TForm1.h"
+#include "link/EventLoopWaiter.h"
 #include "link/LinkFactory.h"
 #include "link/ProgramSettings.h"
 #include "qt/TSetCom.h"
@@ -101,8 +102,8 @@ int main(int argc, char* argv[]) {
     MessageBoxes::Install(&boxes);
 
     QString device;
-    PortLink link([&device](int) { return ParseLinkTarget(device.toStdString()); },
-                  WaitMode::EventLoop);
+    EventLoopWaiter waiter;
+    PortLink link([&device](int) { return ParseLinkTarget(device.toStdString()); }, waiter);
     QTemporaryDir dir;
     ProgramSettings settings{PortSettings(dir.filePath(QStringLiteral("m.ini")))};
     TForm1 form(link, settings);

@@ -34,9 +34,10 @@ QVector<FleetResult> RunFleet(const QVector<FleetJob>& jobs,
     auto runGroup = [&](const QVector<int>& group) {
         for (int index : group) {
             const FleetJob& job = jobs[index];
-            // Each job has a link of its own, made for its target in the thread of its line: no
-            // event loop is needed, the link waits by blocking.
-            const auto link = MakeSignLink(job.target, WaitMode::Blocking);
+            // Each job has a link and a waiter of its own, made for its target in the thread of
+            // its line: no event loop is needed, the link waits by blocking.
+            BlockingWaiter waiter;
+            const auto link = MakeSignLink(job.target, waiter);
             FleetResult result{job.name, job.target,
                                RunTransfer(*link, kDefaultPortNumber, job.request)};
             std::lock_guard lock(reporting);

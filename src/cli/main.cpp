@@ -227,7 +227,7 @@ int NoMessage() {
 // written to standard error as it goes, by frame and burst, or byte by byte when given twice.
 struct CommandLink {
     CommandLink(const PortPlan& plan, int verbose, std::vector<TracedFrame> frames)
-        : port(plan.resolver, WaitMode::Blocking),
+        : port(plan.resolver, waiter),
           tracing(
               port,
               [](const std::string& line) {
@@ -237,6 +237,7 @@ struct CommandLink {
           link(verbose > 0 ? static_cast<SignLink&>(tracing) : port) {
         tracing.ExpectFrames(std::move(frames));
     }
+    BlockingWaiter waiter;
     PortLink port;
     TracingSignLink tracing;
     SignLink& link;

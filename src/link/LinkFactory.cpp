@@ -5,19 +5,19 @@
 
 namespace meridial {
 
-std::unique_ptr<SignLink> MakeSignLink(const LinkTarget& target, WaitMode mode) {
+std::unique_ptr<SignLink> MakeSignLink(const LinkTarget& target, Waiter& waiter) {
     switch (target.kind) {
         case LinkKind::Tcp:
         case LinkKind::Rfc2217:
-            return std::make_unique<NetworkSignLink>(target, mode);
+            return std::make_unique<NetworkSignLink>(target, waiter);
         case LinkKind::SerialDevice:
             break;
     }
-    return std::make_unique<SerialSignLink>(QString::fromStdString(target.address), mode);
+    return std::make_unique<SerialSignLink>(QString::fromStdString(target.address), waiter);
 }
 
-PortLink::PortLink(TargetResolver resolver, WaitMode mode)
-    : m_resolver(std::move(resolver)), m_mode(mode) {}
+PortLink::PortLink(TargetResolver resolver, Waiter& waiter)
+    : m_resolver(std::move(resolver)), m_waiter(waiter) {}
 
 PortLink::~PortLink() { ClosePort(); }
 
@@ -31,7 +31,7 @@ OpenResult PortLink::OpenPort(int portNumber, int baudRate) {
         return OpenResult::Fail({OpenFailure::Other, PortName(number) + ": " + target.error()});
     m_target = *target;
     m_lastLineError.clear();
-    auto link = MakeSignLink(m_target, m_mode);
+    auto link = MakeSignLink(m_target, m_waiter);
     OpenResult opened = link->OpenPort(number, baudRate);
     if (opened) m_current = std::move(link);
     return opened;

@@ -1,12 +1,13 @@
 #include "link/NetworkSignLink.h"
 
 #include <QElapsedTimer>
-#include <QEventLoop>
+
+#include "link/DeviceWait.h"
 
 namespace meridial {
 
-NetworkSignLink::NetworkSignLink(LinkTarget target, WaitMode mode)
-    : m_target(std::move(target)), m_waiter(mode) {
+NetworkSignLink::NetworkSignLink(LinkTarget target, Waiter& waiter)
+    : m_target(std::move(target)), m_waiter(waiter) {
     QObject::connect(&m_socket, &QAbstractSocket::errorOccurred, &m_socket,
                      [this](QAbstractSocket::SocketError error) {
                          // A read that waited in vain is not a failed line.
@@ -23,12 +24,7 @@ NetworkSignLink::~NetworkSignLink() { ClosePort(); }
 bool NetworkSignLink::Connect() {
     m_socket.connectToHost(QString::fromStdString(m_target.host),
                            static_cast<quint16>(m_target.port));
-    if (m_waiter.Mode() == WaitMode::Blocking) return m_socket.waitForConnected(kConnectTimeoutMs);
-    m_waiter.RunLoopFor(kConnectTimeoutMs, [this](QEventLoop& loop) {
-        QObject::connect(&m_socket, &QAbstractSocket::connected, &loop, &QEventLoop::quit);
-        QObject::connect(&m_socket, &QAbstractSocket::errorOccurred, &loop, &QEventLoop::quit);
-    });
-    return m_socket.state() == QAbstractSocket::ConnectedState;
+    return WaitConnected(m_waiter, m_socket, kConnectTimeoutMs);
 }
 
 OpenResult NetworkSignLink::OpenPort(int, int baudRate) {
@@ -72,7 +68,8 @@ void NetworkSignLink::Drain() {
     while (m_open && !m_waiter.Aborted() && total.elapsed() < kDrainLimitMs) {
         const qint64 left = kDrainQuietMs - quiet.elapsed();
         if (left <= 0) break;
-        if (m_socket.bytesAvailable() == 0) m_waiter.WaitReadable(m_socket, static_cast<int>(left));
+        if (m_socket.bytesAvailable() == 0)
+            WaitReadable(m_waiter, m_socket, static_cast<int>(left));
         if (m_socket.bytesAvailable() > 0) {
             Pump();
             m_incoming.clear();
@@ -97,7 +94,8 @@ void NetworkSignLink::Send(const std::string& bytes) {
     }
     // Push it out now: the pauses between bytes are part of the protocol.
     m_socket.flush();
-    if (m_open && m_waiter.Mode() == WaitMode::Blocking && m_socket.bytesToWrite() > 0)
+    // Without the events handled the socket only writes inside its blocking calls.
+    if (m_open && !m_waiter.HandlesEvents() && m_socket.bytesToWrite() > 0)
         m_socket.waitForBytesWritten(kReadTimeoutMs);
 }
 
@@ -122,7 +120,7 @@ int NetworkSignLink::ReadByte(std::uint8_t& destination) {
     while (m_incoming.empty() && m_open && !m_waiter.Aborted()) {
         const qint64 remaining = kReadTimeoutMs - clock.elapsed();
         if (remaining <= 0) return 0;
-        m_waiter.WaitReadable(m_socket, static_cast<int>(remaining));
+        WaitReadable(m_waiter, m_socket, static_cast<int>(remaining));
         Pump();
     }
     if (m_incoming.empty() || m_waiter.Aborted()) return 0;

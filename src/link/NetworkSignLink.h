@@ -5,9 +5,9 @@
 #include <string>
 
 #include "link/LinkTarget.h"
-#include "link/LinkWaiter.h"
 #include "link/SignLink.h"
 #include "link/TelnetCodec.h"
+#include "link/Waiter.h"
 
 namespace meridial {
 
@@ -25,7 +25,8 @@ public:
     static constexpr int kDrainQuietMs = 100;
     static constexpr int kDrainLimitMs = 1000;
 
-    NetworkSignLink(LinkTarget target, WaitMode mode);
+    // The waiter outlives the link.
+    NetworkSignLink(LinkTarget target, Waiter& waiter);
     ~NetworkSignLink() override;
 
     OpenResult OpenPort(int portNumber, int baudRate) override;
@@ -45,7 +46,7 @@ private:
     void Fail(const QString& why);
 
     LinkTarget m_target;
-    LinkWaiter m_waiter;
+    Waiter& m_waiter;
     QTcpSocket m_socket;
     TelnetCodec m_telnet;
     std::string m_incoming;  // the sign's bytes received and not yet read

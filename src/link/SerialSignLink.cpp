@@ -3,12 +3,13 @@
 #include <QElapsedTimer>
 
 #include "link/AckReply.h"
+#include "link/DeviceWait.h"
 #include "link/SerialPlatform.h"
 
 namespace meridial {
 
-SerialSignLink::SerialSignLink(QString device, WaitMode mode)
-    : m_device(DeviceToOpen(device)), m_waiter(mode) {
+SerialSignLink::SerialSignLink(QString device, Waiter& waiter)
+    : m_device(DeviceToOpen(device)), m_waiter(waiter) {
     QObject::connect(&m_port, &QSerialPort::errorOccurred, &m_port,
                      [this](QSerialPort::SerialPortError error) { OnError(error); });
 }
@@ -83,7 +84,7 @@ int SerialSignLink::ReadByte(std::uint8_t& destination) {
     while (m_port.isOpen() && !m_waiter.Aborted() && m_port.bytesAvailable() == 0) {
         const qint64 remaining = kReadTimeoutMs - clock.elapsed();
         if (remaining <= 0) return 0;
-        if (!m_waiter.WaitReadable(m_port, static_cast<int>(remaining)) &&
+        if (!WaitReadable(m_waiter, m_port, static_cast<int>(remaining)) &&
             m_port.error() == QSerialPort::TimeoutError)
             m_port.clearError();
     }

@@ -4,8 +4,8 @@
 #include <QString>
 
 #include "link/LinkTarget.h"
-#include "link/LinkWaiter.h"
 #include "link/SignLink.h"
+#include "link/Waiter.h"
 
 namespace meridial {
 
@@ -14,7 +14,8 @@ namespace meridial {
 // given to OpenPort was already resolved to it.
 class SerialSignLink final : public SignLink {
 public:
-    SerialSignLink(QString device, WaitMode mode);
+    // The waiter outlives the link.
+    SerialSignLink(QString device, Waiter& waiter);
     ~SerialSignLink() override;
 
     OpenResult OpenPort(int portNumber, int baudRate) override;
@@ -30,7 +31,7 @@ private:
     void OnError(QSerialPort::SerialPortError error);
 
     QString m_device;
-    LinkWaiter m_waiter;
+    Waiter& m_waiter;
     QSerialPort m_port;
     QString m_lineError;
 };

@@ -12,6 +12,7 @@
 #include "qt/MenuBarStyle.h"
 #include "qt/TAboutBox.h"
 #include "qt/TForm1.h"
+#include "link/EventLoopWaiter.h"
 #include "link/LinkFactory.h"
 #include "link/ProgramSettings.h"
 #include "link/StopSignals.h"
@@ -70,7 +71,8 @@ int main(int argc, char* argv[]) {
     ProgramSettings settings{PortSettings(PortSettings::DefaultPath())};
     // One line, shared by every window that sends: it refuses a second open while one sequence
     // holds it.
-    PortLink link(settings.Resolver(), WaitMode::EventLoop);
+    EventLoopWaiter waiter;
+    PortLink link(settings.Resolver(), waiter);
     ScreenMessageBoxes boxes([&link] { return link.IsOpen(); });
     MessageBoxes::Install(&boxes);
 

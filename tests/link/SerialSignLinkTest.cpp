@@ -17,6 +17,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include "link/EventLoopWaiter.h"
 #include "link/LinkFactory.h"
 #include "link/SerialPlatform.h"
 #include "link/SignFrame.h"
@@ -28,13 +29,20 @@ namespace {
 
 using testing::PseudoTerminal;
 
-class SerialSignLinkTest : public ::testing::TestWithParam<WaitMode> {
+struct WaiterKind {
+    const char* name;
+    std::unique_ptr<Waiter> (*make)();
+};
+
+class SerialSignLinkTest : public ::testing::TestWithParam<WaiterKind> {
 protected:
     void SetUp() override {
         if (!pty.ok()) GTEST_SKIP() << "no pseudo-terminals on this machine";
+        waiter = GetParam().make();
     }
-    SerialSignLink MakeLink() { return SerialSignLink(pty.Path(), GetParam()); }
+    SerialSignLink MakeLink() { return SerialSignLink(pty.Path(), *waiter); }
     PseudoTerminal pty;
+    std::unique_ptr<Waiter> waiter;
 };
 
 TEST_P(SerialSignLinkTest, EveryByteValuePassesUnchanged) {
@@ -163,20 +171,25 @@ TEST_P(SerialSignLinkTest, FarSideClosingEndsTheSequenceQuicklyWithOneError) {
     EXPECT_LT(cpuMs, 0.5 * clock.elapsed()) << "the link spun instead of giving up";
 }
 
+template <typename Kind>
+std::unique_ptr<Waiter> Make() {
+    return std::make_unique<Kind>();
+}
+
 INSTANTIATE_TEST_SUITE_P(Modes, SerialSignLinkTest,
-                         ::testing::Values(WaitMode::Blocking, WaitMode::EventLoop),
-                         [](const auto& info) {
-                             return info.param == WaitMode::Blocking ? "Blocking" : "EventLoop";
-                         });
+                         ::testing::Values(WaiterKind{"Blocking", Make<BlockingWaiter>},
+                                           WaiterKind{"EventLoop", Make<EventLoopWaiter>}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(PortLink, PortNumbersOutsideOneToEightOpenComOne) {
     std::vector<int> asked;
+    BlockingWaiter waiter;
     PortLink link(
         [&](int n) {
             asked.push_back(n);
             return ParseLinkTarget("/nonexistent/ttyX");
         },
-        WaitMode::Blocking);
+        waiter);
     for (int n : {0, -3, 9, 100, 8, 4})
         EXPECT_EQ(link.OpenPort(n, kBaudRate).error().failure, OpenFailure::Missing);
     EXPECT_EQ(asked, (std::vector<int>{1, 1, 1, 1, 8, 4}));
@@ -184,7 +197,8 @@ TEST(PortLink, PortNumbersOutsideOneToEightOpenComOne) {
 }
 
 TEST(SerialSignLink, EventLoopDelayKeepsEventsFlowing) {
-    SerialSignLink link(QString(), WaitMode::EventLoop);
+    EventLoopWaiter waiter;
+    SerialSignLink link(QString(), waiter);
     int ticks = 0;
     QTimer timer;
     QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
@@ -200,7 +214,8 @@ TEST(SerialSignLink, EventLoopDelayKeepsEventsFlowing) {
 }
 
 TEST(SerialSignLink, AbortEndsAWaitAtOnce) {
-    SerialSignLink link(QString(), WaitMode::EventLoop);
+    EventLoopWaiter waiter;
+    SerialSignLink link(QString(), waiter);
     QTimer::singleShot(50, [&] { link.Abort(); });
     QElapsedTimer clock;
     clock.start();

@@ -13,6 +13,7 @@
 
 #include "qt/TAboutBox.h"
 #include "qt/TForm1.h"
+#include "link/EventLoopWaiter.h"
 #include "link/LinkFactory.h"
 #include "qt/TSetCom.h"
 #include "qt/TSetID.h"
@@ -33,7 +34,7 @@ protected:
         ASSERT_TRUE(sign->ok());
         const QString device = sign->LinkPath();
         link = std::make_unique<PortLink>(
-            [device](int) { return ParseLinkTarget(device.toStdString()); }, WaitMode::EventLoop);
+            [device](int) { return ParseLinkTarget(device.toStdString()); }, waiter);
         settings =
             std::make_unique<ProgramSettings>(PortSettings(dir.filePath(QStringLiteral("m.ini"))));
         form = std::make_unique<TForm1>(*link, *settings);
@@ -59,6 +60,7 @@ protected:
     QTemporaryDir dir;
     RecordingMessageBoxes boxes;
     std::unique_ptr<VirtualSign> sign;
+    EventLoopWaiter waiter;
     std::unique_ptr<PortLink> link;
     std::unique_ptr<ProgramSettings> settings;
     std::unique_ptr<TForm1> form;

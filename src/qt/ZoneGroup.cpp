@@ -166,9 +166,8 @@ void ZoneGroup::ComboBox17Change() {
 void ZoneGroup::FromPcZoneClick() {
     QTimeZone zone = QTimeZone::systemTimeZone();
     if (!zone.isValid()) zone = QTimeZone::utc();  // as the clock frame takes it
-    const auto warning =
-        m_model.FromPcZone([&](int year) { return ZoneYearOf(zone, year); },
-                           ZoneMomentOf(zone, QDateTime::currentDateTime()));
+    const auto warning = m_model.FromPcZone([&](int year) { return ZoneYearOf(zone, year); },
+                                            ZoneMomentOf(zone, QDateTime::currentDateTime()));
     Draw();
     if (warning) emit Filled(ToQt(*warning));
 }

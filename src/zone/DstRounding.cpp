@@ -113,7 +113,8 @@ Result<ZoneDstRows> RoundDstRows(const ZoneYear& zone) {
 
     // The sign adds one whole hour while daylight time is in force.
     int daylight = changes.front().offsetBefore;
-    for (const OffsetTransition& change : changes) daylight = std::max(daylight, change.offsetAfter);
+    for (const OffsetTransition& change : changes)
+        daylight = std::max(daylight, change.offsetAfter);
     if (daylight - standard != 3600)
         warnings.push_back("its daylight time is " + OffsetText(daylight) +
                            ", but the sign adds one hour to " + OffsetText(standard));
@@ -153,8 +154,8 @@ std::string DescribeDstRows(const std::string& zoneName, const ZoneDstRows& rows
     if (rows.start.IsEmpty()) {
         text = zoneName + ": no daylight saving time in " + rows.start.yearText;
     } else {
-        const std::string start = rows.startUtc ? WallClock(*rows.startUtc, rows.startOffset)
-                                                : "before the year begins";
+        const std::string start =
+            rows.startUtc ? WallClock(*rows.startUtc, rows.startOffset) : "before the year begins";
         const std::string end =
             rows.endUtc ? WallClock(*rows.endUtc, rows.endOffset) : "after the year ends";
         text = zoneName + ": daylight saving time starts " + start + " and ends " + end +

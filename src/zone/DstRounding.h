@@ -20,7 +20,7 @@ struct OffsetTransition {
 
 // A zone through one calendar year, as plain values.
 struct ZoneYear {
-    std::string name;        // as the texts name the zone: "Europe/Berlin"
+    std::string name;  // as the texts name the zone: "Europe/Berlin"
     int year = 0;
     int standardOffset = 0;  // seconds east of UTC; the smallest offset of the year
     std::vector<OffsetTransition> transitions;  // changes of offset inside the year, in order

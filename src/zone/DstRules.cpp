@@ -25,14 +25,10 @@ std::optional<std::chrono::sys_seconds> ToOptionalSys(const QDateTime& utc) {
 std::string ZoneName(const QTimeZone& zone) { return zone.id().toStdString(); }
 
 DstRows ToQt(const ZoneDstRows& plain) {
-    return {plain.zoneRow,
-            plain.start,
-            plain.end,
-            ToQt(plain.startUtc),
-            ToQt(plain.endUtc),
-            plain.startOffset,
-            plain.endOffset,
-            QString::fromStdString(plain.warning),
+    return {plain.zoneRow,      plain.start,
+            plain.end,          ToQt(plain.startUtc),
+            ToQt(plain.endUtc), plain.startOffset,
+            plain.endOffset,    QString::fromStdString(plain.warning),
             plain.standIn};
 }
 

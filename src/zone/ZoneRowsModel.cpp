@@ -40,8 +40,8 @@ std::vector<std::string> ZoneRowsModel::YearItems() {
 }
 
 const std::vector<std::string>& ZoneRowsModel::MonthItems() {
-    static const std::vector<std::string> kItems{"",     "Jan.", "Feb.", "Mar.",  "Apr.",
-                                                 "May",  "Jun.", "Jul.", "Aug.",  "Sept.",
+    static const std::vector<std::string> kItems{"",     "Jan.", "Feb.", "Mar.", "Apr.",
+                                                 "May",  "Jun.", "Jul.", "Aug.", "Sept.",
                                                  "Oct.", "Nov.", "Dec"};
     return kItems;
 }
@@ -86,8 +86,7 @@ std::optional<std::string> ZoneRowsModel::FromPcZone(
     // The PC's own zone is never refused: a year it cannot be followed through gets the offset in
     // force now, which Transfer then sends.
     const auto rows = RoundDstRows(zone);
-    const ZoneDstRows chosen =
-        rows ? *rows : StandInDstRows(zone.name, *year, now, rows.error());
+    const ZoneDstRows chosen = rows ? *rows : StandInDstRows(zone.name, *year, now, rows.error());
     ZonePicked(chosen.zoneRow);
     Fill(m_start, chosen.start);
     Fill(m_end, chosen.end);

@@ -12,8 +12,6 @@ class QPushButton;
 
 namespace meridial {
 
-class Notices;
-
 // An hour field 0..23 that takes what is typed and settles it on leaving (SettleHour).
 class HourSpinBox final : public QSpinBox {
     Q_OBJECT

@@ -7,36 +7,16 @@
 #include <QTimeZone>
 #include <utility>
 
-#include "link/IntegerText.h"
 #include "qt/MessageBoxes.h"
 #include "zone/DstRules.h"
-#include "zone/ZoneTable.h"
 
 namespace meridial {
 namespace {
 
-constexpr int kMaxHour = 23;
+QString ToQt(const std::string& text) { return QString::fromStdString(text); }
 
-const QStringList& MonthItems() {
-    static const QStringList kItems{QString(),
-                                    QStringLiteral("Jan."),
-                                    QStringLiteral("Feb."),
-                                    QStringLiteral("Mar."),
-                                    QStringLiteral("Apr."),
-                                    QStringLiteral("May"),
-                                    QStringLiteral("Jun."),
-                                    QStringLiteral("Jul."),
-                                    QStringLiteral("Aug."),
-                                    QStringLiteral("Sept."),
-                                    QStringLiteral("Oct."),
-                                    QStringLiteral("Nov."),
-                                    QStringLiteral("Dec")};
-    return kItems;
-}
-
-void FillDays(QComboBox* list, int count) {
-    list->addItem(QString());
-    for (int d = 1; d <= count; ++d) list->addItem(QString::number(d));
+void AddItems(QComboBox* list, const std::vector<std::string>& items) {
+    for (const std::string& item : items) list->addItem(ToQt(item));
 }
 
 QComboBox* NamedList(QWidget* parent, const char* name) {
@@ -60,53 +40,41 @@ QLabel* HeadLabel(QWidget* parent, const char* name, const char* text, bool navy
 }  // namespace
 
 HourSpinBox::HourSpinBox(QWidget* parent) : QSpinBox(parent) {
-    setRange(0, kMaxHour);
+    setRange(0, kMaxDstHour);
     setCorrectionMode(QAbstractSpinBox::CorrectToNearestValue);
 }
 
 QValidator::State HourSpinBox::validate(QString& input, int&) const {
-    bool number = false;
-    const int value = input.trimmed().toInt(&number);
-    if (number)
-        return value >= minimum() && value <= maximum() ? QValidator::Acceptable
-                                                        : QValidator::Intermediate;
-    return QValidator::Intermediate;
+    return IsSettledHour(input.toStdString()) ? QValidator::Acceptable : QValidator::Intermediate;
 }
 
 void HourSpinBox::fixup(QString& input) const {
-    bool number = false;
-    const int value = input.trimmed().toInt(&number);
-    input = QString::number(number ? std::clamp(value, minimum(), maximum()) : 0);
+    input = QString::number(SettleHour(input.toStdString()));
 }
 
 ZoneGroup::ZoneGroup(int currentYear, int pcBias, QWidget* parent)
-    : QGroupBox(QStringLiteral("  Set Time Zone and Daylight Saving Time  "), parent) {
+    : QGroupBox(QStringLiteral("  Set Time Zone and Daylight Saving Time  "), parent),
+      m_notices(std::make_unique<QtNotices>(this)),
+      m_model(currentYear, pcBias, *m_notices) {
     setObjectName(QStringLiteral("GroupBox4"));
     setAccessibleName(title().trimmed());
 
     m_zone = NamedList(this, "ComboBox12");
-    for (const Zone& zone : ZoneTable())
-        m_zone->addItem(QString::fromLatin1(zone.itemText.data(),
-                                            static_cast<qsizetype>(zone.itemText.size())));
+    AddItems(m_zone, ZoneRowsModel::ZoneItems());
     // The tooltip shows whatever the parent's setting says.
     m_zone->setAttribute(Qt::WA_AlwaysShowToolTips);
-    m_zone->setCurrentIndex(ZoneForBias(pcBias));
 
-    auto makeRow = [&](const char* year, const char* month, const char* day, const char* hour) {
+    auto makeRow = [&](const char* year, const char* month, const char* day, const char* hour,
+                       DstRow which) {
         Row row{NamedList(this, year), NamedList(this, month), NamedList(this, day),
-                new HourSpinBox(this)};
+                new HourSpinBox(this), which};
         row.hour->setObjectName(QLatin1String(hour));
-        for (int y = kFirstDstYear; y <= kLastDstYear; ++y) row.year->addItem(QString::number(y));
-        const bool known = currentYear >= kFirstDstYear && currentYear <= kLastDstYear;
-        row.year->setCurrentIndex(known ? currentYear - kFirstDstYear : -1);
-        row.month->addItems(MonthItems());
-        row.month->setCurrentIndex(kNoMonth);
-        FillDays(row.day, 31);
-        row.day->setCurrentIndex(kNoDay);
+        AddItems(row.year, ZoneRowsModel::YearItems());
+        AddItems(row.month, ZoneRowsModel::MonthItems());
         return row;
     };
-    m_start = makeRow("ComboBox20", "ComboBox15", "ComboBox16", "CSpinEdit1");
-    m_end = makeRow("ComboBox21", "ComboBox17", "ComboBox18", "CSpinEdit2");
+    m_start = makeRow("ComboBox20", "ComboBox15", "ComboBox16", "CSpinEdit1", DstRow::Start);
+    m_end = makeRow("ComboBox21", "ComboBox17", "ComboBox18", "CSpinEdit2", DstRow::End);
 
     // The rows' fields sit under column heads, so each is named for screen readers.
     for (auto [row, name] : {std::pair{&m_start, "DST Start"}, {&m_end, "DST End"}}) {
@@ -139,8 +107,6 @@ ZoneGroup::ZoneGroup(int currentYear, int pcBias, QWidget* parent)
     }
     m_fromPcZone = new QPushButton(QStringLiteral("From PC Zone"), this);
     m_fromPcZone->setObjectName(QStringLiteral("FromPcZone"));
-    m_fromPcZone->setToolTip(
-        QStringLiteral("Zone and daylight-saving rows of this PC's time zone for the start year"));
     grid->addWidget(m_fromPcZone, 5, 1, 1, 4);
     grid->setRowStretch(6, 1);
 
@@ -149,72 +115,86 @@ ZoneGroup::ZoneGroup(int currentYear, int pcBias, QWidget* parent)
                         m_end.day, m_end.hour,    m_start.year, m_end.year,   m_fromPcZone};
     for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 
+    Draw();
+
     // The operator's picks only: selections made by the program run no handler.
     connect(m_zone, &QComboBox::activated, this, &ZoneGroup::ComboBox12Change);
     connect(m_start.month, &QComboBox::activated, this, &ZoneGroup::ComboBox15Change);
     connect(m_end.month, &QComboBox::activated, this, &ZoneGroup::ComboBox17Change);
     connect(m_fromPcZone, &QPushButton::clicked, this, &ZoneGroup::FromPcZoneClick);
+    // Every other change of a field, the program's included, is the model's to know.
+    connect(m_zone, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (!m_drawing) m_model.ZoneSelected(index);
+    });
+    Connect(m_start);
+    Connect(m_end);
 }
 
-void ZoneGroup::ComboBox12Change() { m_zone->setToolTip(m_zone->currentText()); }
-void ZoneGroup::ComboBox15Change() { RefillDayList(m_start); }
-void ZoneGroup::ComboBox17Change() { RefillDayList(m_end); }
+ZoneGroup::~ZoneGroup() = default;
+
+void ZoneGroup::Connect(const Row& row) {
+    auto index = [](int i) { return i < 0 ? std::nullopt : std::optional<int>(i); };
+    const DstRow which = row.which;
+    connect(row.year, &QComboBox::currentIndexChanged, this, [this, which, index](int i) {
+        if (!m_drawing) m_model.YearSelected(which, index(i));
+    });
+    connect(row.month, &QComboBox::currentIndexChanged, this, [this, which](int i) {
+        if (!m_drawing) m_model.MonthSelected(which, i);
+    });
+    connect(row.day, &QComboBox::currentIndexChanged, this, [this, which, index](int i) {
+        if (!m_drawing) m_model.DaySelected(which, index(i));
+    });
+    connect(row.hour, &QSpinBox::valueChanged, this, [this, which](int value) {
+        if (!m_drawing) m_model.HourSet(which, value);
+    });
+}
+
+void ZoneGroup::ComboBox12Change() {
+    m_model.ZonePicked(m_zone->currentIndex());
+    Draw();
+}
+
+void ZoneGroup::ComboBox15Change() {
+    m_model.MonthPicked(DstRow::Start, m_start.month->currentIndex());
+    Draw();
+}
+
+void ZoneGroup::ComboBox17Change() {
+    m_model.MonthPicked(DstRow::End, m_end.month->currentIndex());
+    Draw();
+}
 
 void ZoneGroup::FromPcZoneClick() {
-    const QString yearText = m_start.year->currentText();
-    const auto year = ParseDecimal(yearText.toStdString());
-    if (!year)
-        return TellError(QString::fromStdString(NotAnIntegerMessage(yearText.toStdString())));
     QTimeZone zone = QTimeZone::systemTimeZone();
     if (!zone.isValid()) zone = QTimeZone::utc();  // as the clock frame takes it
-    // The PC's own zone is never refused: a year it cannot be followed through gets the offset in
-    // force now, which Transfer then sends.
-    const auto rows = DstRowsFor(zone, *year);
-    const DstRows chosen =
-        rows ? *rows : StandInRows(zone, *year, QDateTime::currentDateTime(), rows.error());
-    m_zone->setCurrentIndex(chosen.zoneRow);
-    m_zone->setToolTip(m_zone->currentText());
-    Fill(m_start, chosen.start);
-    Fill(m_end, chosen.end);
-    m_fromPcZone->setToolTip(DescribeDstRows(zone, chosen));
-    emit Filled(chosen.warning);
+    const auto warning = m_model.FromPcZone([&](int year) { return ZoneYearOf(zone, year); },
+                                            ZoneMomentOf(zone, QDateTime::currentDateTime()));
+    Draw();
+    if (warning) emit Filled(ToQt(*warning));
 }
 
-void ZoneGroup::Fill(const Row& row, const DstTransition& transition) {
-    row.year->setCurrentIndex(row.year->findText(QString::fromStdString(transition.yearText)));
-    row.month->setCurrentIndex(transition.month);
-    RefillDayList(row);
-    row.day->setCurrentIndex(transition.day.value_or(-1));
-    row.hour->setValue(transition.hour);
+void ZoneGroup::Draw() {
+    m_drawing = true;
+    if (m_zone->currentIndex() != m_model.ZoneRow()) m_zone->setCurrentIndex(m_model.ZoneRow());
+    m_zone->setToolTip(ToQt(m_model.ZoneHint()));
+    DrawRow(m_start);
+    DrawRow(m_end);
+    m_fromPcZone->setToolTip(ToQt(m_model.FromPcZoneHint()));
+    m_drawing = false;
 }
 
-void ZoneGroup::TellError(const QString& text) {
-    MessageBoxes::Current().Tell(this, MessageBoxes::Icon::Error, text, QMessageBox::Ok);
-}
-
-void ZoneGroup::RefillDayList(const Row& row) {
-    const int selected = row.day->currentIndex();
-    row.day->clear();
-    const QString yearText = row.year->currentText();
-    const auto year = ParseDecimal(yearText.toStdString());
-    if (!year) {
-        // The list stays empty, without even its empty item, until a year is picked and the
-        // month again.
-        return TellError(QString::fromStdString(NotAnIntegerMessage(yearText.toStdString())));
+void ZoneGroup::DrawRow(const Row& row) {
+    const DstRowState& state = m_model.Row(row.which);
+    row.year->setCurrentIndex(state.yearIndex.value_or(-1));
+    row.month->setCurrentIndex(state.monthIndex);
+    if (row.day->count() != state.dayItems) {
+        row.day->clear();
+        for (int i = 0; i < state.dayItems; ++i) row.day->addItem(ToQt(ZoneRowsModel::DayItem(i)));
     }
-    const DayListRefill refill =
-        meridial::RefillDayList(row.month->currentIndex(), *year,
-                                selected < 0 ? std::nullopt : std::optional<int>(selected));
-    FillDays(row.day, refill.dayCount);
-    row.day->setCurrentIndex(refill.selectedIndex.value_or(-1));
+    row.day->setCurrentIndex(state.dayIndex.value_or(-1));
+    if (row.hour->value() != state.hour) row.hour->setValue(state.hour);
 }
 
-DstTransition ZoneGroup::Read(const Row& row) {
-    const int day = row.day->currentIndex();
-    return {row.year->currentText().toStdString(), row.month->currentIndex(),
-            day < 0 ? std::nullopt : std::optional<int>(day), row.hour->value()};
-}
-
-ZoneEntry ZoneGroup::Entry() const { return {m_zone->currentIndex(), Read(m_start), Read(m_end)}; }
+ZoneEntry ZoneGroup::Entry() const { return m_model.Entry(); }
 
 }  // namespace meridial

@@ -2,24 +2,17 @@
 
 #include <QGroupBox>
 #include <QSpinBox>
+#include <memory>
 
 #include "zone/ZoneFrame.h"
+#include "zone/ZoneRowsModel.h"
 
 class QComboBox;
 class QPushButton;
 
 namespace meridial {
 
-// What the operator entered in the group: the zone row and the two DST rows.
-struct ZoneEntry {
-    int zoneRow = 0;
-    DstTransition start;
-    DstTransition end;
-};
-
-// An hour field 0..23 that, like the operator expects of a numeric field, takes what is typed
-// and settles it on leaving: a number outside the range goes to the nearer bound, anything that
-// is not a number to 0.
+// An hour field 0..23 that takes what is typed and settles it on leaving (SettleHour).
 class HourSpinBox final : public QSpinBox {
     Q_OBJECT
 public:
@@ -30,13 +23,13 @@ protected:
     void fixup(QString& input) const override;
 };
 
-// "  Set Time Zone and Daylight Saving Time  ": the sign's zone and the two DST moments.
+// "  Set Time Zone and Daylight Saving Time  ": the sign's zone and the two DST moments, drawn
+// from a ZoneRowsModel.
 class ZoneGroup final : public QGroupBox {
     Q_OBJECT
 public:
-    // The year lists select the current year when it is one of theirs; the zone list the row of
-    // the PC's bias.
     ZoneGroup(int currentYear, int pcBias, QWidget* parent = nullptr);
+    ~ZoneGroup() override;
 
     ZoneEntry Entry() const;
 
@@ -59,12 +52,15 @@ private:
         QComboBox* month;
         QComboBox* day;
         HourSpinBox* hour;
+        DstRow which;
     };
-    void RefillDayList(const Row& row);
-    static DstTransition Read(const Row& row);
-    void Fill(const Row& row, const DstTransition& transition);
-    void TellError(const QString& text);
+    void Connect(const Row& row);
+    void Draw();
+    void DrawRow(const Row& row);
 
+    std::unique_ptr<Notices> m_notices;
+    ZoneRowsModel m_model;
+    bool m_drawing = false;  // the program setting the fields: nothing to tell the model
     QComboBox* m_zone;
     Row m_start;
     Row m_end;

@@ -6,9 +6,12 @@
 #include <optional>
 
 #include "link/Result.h"
+#include "zone/DstRounding.h"
 #include "zone/ZoneFrame.h"
 
 namespace meridial {
+
+// The rules live in zone/DstRounding over plain values; this is the QTimeZone side that feeds them.
 
 // What a sign needs to follow a tz database zone through one year: the zone row of its standard
 // (smallest) offset and the two daylight-saving rows, in the zone's local standard time.
@@ -27,6 +30,10 @@ struct DstRows {
 // The zone of that name in the tz database, or nothing. Qt takes any name it has no zone file for
 // as a POSIX TZ rule, so "PST" or "CEST" would otherwise be a zone at UTC without a word.
 std::optional<QTimeZone> TzDatabaseZone(const QString& name);
+
+// The zone's year as the rounding takes it, and the offset in force at a moment.
+ZoneYear ZoneYearOf(const QTimeZone& zone, int year);
+ZoneMoment ZoneMomentOf(const QTimeZone& zone, const QDateTime& moment);
 
 // The rows for the zone in a year the year lists hold, or why the sign cannot follow the zone.
 Result<DstRows, QString> DstRowsFor(const QTimeZone& zone, int year);

@@ -18,6 +18,13 @@ struct DstTransition {
     bool IsEmpty() const { return month == 0 || (day && *day == 0); }
 };
 
+// What the operator entered for the time zone command: the zone row and the two DST rows.
+struct ZoneEntry {
+    int zoneRow = 0;
+    DstTransition start;
+    DstTransition end;
+};
+
 struct UtcMoment {
     int hour = 0;
     int day = 0;

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <optional>
 
+#include "app/DescribeOutcome.h"
 #include "cli/CommandLine.h"
 #include "cli/Fleet.h"
 #include "cli/Listings.h"
@@ -29,7 +30,13 @@ using namespace meridial::cli;
 
 namespace {
 
-enum Exit { kOk = 0, kNotAcknowledged = 1, kUsage = 2, kOpenFailed = 3, kBuildFailed = 4 };
+enum Exit {
+    kOk = kExitOk,
+    kNotAcknowledged = kExitNotAcknowledged,
+    kUsage = kExitUsage,
+    kOpenFailed = kExitOpenFailed,
+    kBuildFailed = kExitBuildFailed
+};
 
 const QString kProgram = QStringLiteral("meridial-cli");
 
@@ -161,23 +168,10 @@ PortPlan PlanPort(const std::optional<PortChoice>& choice, const PortSettings& s
 
 QString TargetName(const PortLink& link) { return QString::fromStdString(link.Target().address); }
 
+QString Q(const std::string& text) { return QString::fromStdString(text); }
+
 int ReportOpenFailure(const OpenError& error) {
-    Complain(QStringLiteral("Open Com Error: %1").arg(QString::fromStdString(error.detail)));
-    if (error.failure == OpenFailure::NoPermission && !error.group.empty())
-        Complain(QStringLiteral("the device belongs to the group '%1'; add yourself with "
-                                "'sudo usermod -aG %1 $USER' and log in again")
-                     .arg(QString::fromStdString(error.group)));
-    if (error.failure == OpenFailure::NoPermission && error.group.empty())
-        Complain(
-            QStringLiteral("no group may open the device; a udev rule can give it to the "
-                           "group 'dialout' (see the README)"));
-    if (error.failure == OpenFailure::Busy && error.holderPid == 0 && error.lockFile.empty())
-        Complain(QStringLiteral("another program holds the port; close it and retry"));
-    if (error.failure == OpenFailure::Busy && error.holderPid != 0)
-        Complain(QStringLiteral("close %1 (process %2) and retry")
-                     .arg(error.holderProgram.empty() ? QStringLiteral("the program")
-                                                      : QString::fromStdString(error.holderProgram),
-                          QString::number(error.holderPid)));
+    for (const std::string& line : OpenFailureLines(error)) Complain(Q(line));
     return kOpenFailed;
 }
 
@@ -216,11 +210,6 @@ int Stopped() {
     Complain(
         QStringLiteral("stopped by %1; the port is closed").arg(QLatin1String(StopSignalName())));
     return StopExitCode();
-}
-
-int NoMessage() {
-    Complain(QStringLiteral("No message to transfer!"));
-    return kUsage;
 }
 
 // The link a command sends through: with --verbose, what goes out and comes back is also
@@ -267,10 +256,16 @@ struct PreparedTransfer {
 
 Result<PreparedTransfer, Refusal> Prepare(TransferOptions& options, const PortSettings& settings) {
     using R = Result<PreparedTransfer, Refusal>;
-    if (options.message.isEmpty())
-        return R::Fail({kUsage, QStringLiteral("No message to transfer!")});
+    if (IsEmptyMessage(options.message.toStdString())) {
+        TransferOutcome empty;
+        empty.status = TransferStatus::EmptyMessage;
+        const OutcomeDescription refusal = DescribeOutcome(empty);
+        return R::Fail({refusal.exitCode, Q(refusal.lines.front())});
+    }
     if (!options.zoneFailure.isEmpty()) return R::Fail({kBuildFailed, options.zoneFailure});
-    const EncodedText text = EncodeForSign(options.message, ResolveCodePage(settings.CodePage()));
+    const EncodedText text = CodePageEncoder([&settings] {
+                                 return settings.CodePage();
+                             }).encode(options.message.toStdString());
     if (!text) return R::Fail({kBuildFailed, QString::fromStdString(text.error())});
     PreparedTransfer prepared{options.request, PlanPort(options.port, settings), {}, {}};
     prepared.request.messageBytes = *text;
@@ -363,25 +358,14 @@ int Transfer(const QStringList& args) {
     };
     const TransferOutcome outcome = RunTransfer(link.link, plan.portNumber, request, progress);
     if (StopSignal() != 0) return Stopped();
-    switch (outcome.status) {
-        case TransferStatus::Ok:
-            if (!options.quiet) Print(stdout, QStringLiteral("Transmission OK."));
-            return kOk;
-        case TransferStatus::OpenFailed:
-            return ReportOpenFailure(outcome.openError);
-        case TransferStatus::EmptyMessage:
-            return NoMessage();
-        case TransferStatus::BuildFailed:
-            Complain(QString::fromStdString(outcome.message));
-            return kBuildFailed;
-        case TransferStatus::NotAcknowledged:
-            break;
+    const OutcomeDescription description = DescribeOutcome(outcome, link.port.Target().address);
+    for (const std::string& line : description.lines) {
+        if (description.exitCode != kOk)
+            Complain(Q(line));
+        else if (!options.quiet)
+            Print(stdout, Q(line));
     }
-    Complain(QStringLiteral("Transmission Error."));
-    QString reason = QString::fromStdString(FailureReason(outcome));
-    if (!outcome.lineError.empty()) reason += QStringLiteral(" (%1)").arg(TargetName(link.port));
-    Complain(reason);
-    return kNotAcknowledged;
+    return description.exitCode;
 }
 
 const CommandInfo& SignsCommand() {
@@ -508,22 +492,15 @@ int Sync(const QStringList& args) {
     RunFleet(jobs, [&](const FleetResult& result) {
         // A stop cut the run short: its summary says so, not a failed line per sign.
         if (StopSignal() != 0) return;
-        const QString where = QString::fromStdString(result.target.address);
-        switch (result.outcome.status) {
-            case TransferStatus::Ok:
-                ++acknowledged;
-                if (!quiet) Print(stdout, QStringLiteral("%1: Transmission OK.").arg(result.name));
-                return;
-            case TransferStatus::OpenFailed:
-                Complain(
-                    QStringLiteral("%1: Open Com Error: %2")
-                        .arg(result.name, QString::fromStdString(result.outcome.openError.detail)));
-                return;
-            default:
-                Complain(QStringLiteral("%1: Transmission Error: %2 (%3)")
-                             .arg(result.name,
-                                  QString::fromStdString(FailureReason(result.outcome)), where));
+        const OutcomeDescription description =
+            DescribeOutcome(result.outcome, result.target.address);
+        const QString line = QStringLiteral("%1: %2").arg(result.name, Q(description.summary));
+        if (result.outcome.status != TransferStatus::Ok) {
+            Complain(line);
+            return;
         }
+        ++acknowledged;
+        if (!quiet) Print(stdout, line);
     });
     if (StopSignal() != 0) return Stopped();
     if (!quiet)

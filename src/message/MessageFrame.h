@@ -37,6 +37,9 @@ FrameResult BuildMessageFrame(int signId, int speedPosition, std::string_view ed
 // end marker, or for the next frame, may cut the message there.
 std::string_view MarkerInBody(std::string_view body);
 
+// An empty text opens no port; line breaks alone are a message (with an empty body).
+inline bool IsEmptyMessage(std::string_view text) { return text.empty(); }
+
 // Typing stops once the text holds the maximum; pasted text is kept whole.
 inline bool AcceptsTypedCharacter(int lengthBefore) { return lengthBefore < kMaxMessageLength; }
 inline bool IsAtLengthLimit(int length) { return length >= kMaxMessageLength; }

@@ -110,4 +110,16 @@ int EncodedLength(const QString& text, const QString& codePage) {
                           converter ? Characters(converter.get()) : CharacterConverter{});
 }
 
+MessageEncoder CodePageEncoder(std::function<QString()> configuredCodePage) {
+    auto text = [](std::string_view utf8) {
+        return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+    };
+    return {[=](std::string_view utf8) {
+                return EncodeForSign(text(utf8), ResolveCodePage(configuredCodePage()));
+            },
+            [=](std::string_view utf8) {
+                return EncodedLength(text(utf8), ResolveCodePage(configuredCodePage()));
+            }};
+}
+
 }  // namespace meridial

@@ -2,9 +2,11 @@
 
 #include <QLocale>
 #include <QString>
+#include <functional>
 #include <string>
 
 #include "message/EncodingRules.h"
+#include "message/MessageEncoder.h"
 
 namespace meridial {
 
@@ -24,5 +26,10 @@ EncodedText EncodeForSign(const QString& text, const QString& codePage);
 
 // Length in sign bytes as the editor counts it; a character that cannot be encoded counts one.
 int EncodedLength(const QString& text, const QString& codePage);
+
+// The encoder the window and the command line both use: the code page the settings name (the
+// locale's when none), looked up again at each use since the file may change under a running
+// program.
+MessageEncoder CodePageEncoder(std::function<QString()> configuredCodePage);
 
 }  // namespace meridial

@@ -17,7 +17,7 @@ TransferOutcome RunTransfer(SignLink& link, int portNumber, const RequestReader&
     auto report = [&](int position, int maximum) {
         if (progress) progress(position, maximum);
     };
-    if (read().messageBytes.empty()) return Outcome(TransferStatus::EmptyMessage);
+    if (IsEmptyMessage(read().messageBytes)) return Outcome(TransferStatus::EmptyMessage);
 
     const OpenResult opened = link.OpenPort(portNumber, kBaudRate);
     if (!opened) {

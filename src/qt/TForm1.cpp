@@ -21,22 +21,19 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include "qt/ReadMeWindow.h"
-#include "qt/TAboutBox.h"
-#include "qt/DateTimeGroup.h"
 #include "clock/PcZone.h"
 #include "link/ProgramSettings.h"
-#include "qt/TSetCom.h"
 #include "message/MessageFrame.h"
 #include "message/TextEncoding.h"
-#include "message/TransferSequence.h"
-#include "qt/TSetID.h"
-#include "qt/BoxTexts.h"
-#include "qt/MessageBoxes.h"
+#include "qt/DateTimeGroup.h"
 #include "qt/OuterSize.h"
+#include "qt/ReadMeWindow.h"
 #include "qt/ScreenReaders.h"
-#include "view/SignPreview.h"
+#include "qt/TAboutBox.h"
+#include "qt/TSetCom.h"
+#include "qt/TSetID.h"
 #include "qt/ZoneGroup.h"
+#include "view/SignPreview.h"
 
 namespace meridial {
 namespace {
@@ -93,7 +90,10 @@ protected:
 }  // namespace
 
 TForm1::TForm1(SignLink& link, const ProgramSettings& settings, QWidget* parent)
-    : QMainWindow(parent), m_link(link), m_settings(settings) {
+    : QMainWindow(parent),
+      m_settings(settings),
+      m_notices(this),
+      m_model(link, settings, m_notices, FrontEnd()) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Meridial"));
     QFont font(QStringLiteral("MS Sans Serif"));
@@ -191,7 +191,9 @@ QWidget* TForm1::BuildMessageGroup() {
     m_speed->setPageStep(1);
     m_speed->setTickInterval(1);
     m_speed->setTickPosition(QSlider::TicksBelow);
-    m_speed->setValue(kInitialSpeed);
+    m_speed->setValue(m_model.Speed());
+    connect(m_speed, &QSlider::valueChanged, this,
+            [this](int position) { m_model.SpeedMoved(position); });
 
     m_progress = new QProgressBar(this);
     m_progress->setObjectName(QStringLiteral("ProgressBar1"));
@@ -307,9 +309,10 @@ void TForm1::FormCreate() {
     m_editor->setStyleSheet(
         QStringLiteral("QTextEdit#RichEdit1 { background-color: white; color: black; }"));
     ResetTypingAttributes();
-    for (int id = 0; id <= 99; ++id)
-        m_signId->addItem(QStringLiteral("%1").arg(id, 2, 10, QLatin1Char('0')));
-    m_signId->setCurrentIndex(0);
+    for (const std::string& id : m_model.SignIds()) m_signId->addItem(QString::fromStdString(id));
+    m_signId->setCurrentIndex(m_model.SignId());
+    connect(m_signId, &QComboBox::currentIndexChanged, this,
+            [this](int index) { m_model.SignIdPicked(index); });
 }
 
 void TForm1::SetWindows(TSetCom* setCom, TAboutBox* about, TSetID* setId) {
@@ -326,26 +329,29 @@ void TForm1::ResetTypingAttributes() {
     m_editor->setCurrentCharFormat(format);
 }
 
-int TForm1::EditorLength() const {
-    return EncodedLength(m_editor->toPlainText(), ResolveCodePage(m_settings.CodePage()));
+MainWindowModel::FrontEnd TForm1::FrontEnd() {
+    MainWindowModel::FrontEnd frontEnd;
+    frontEnd.encoder = CodePageEncoder([this] { return m_settings.CodePage(); });
+    frontEnd.entries = [this] {
+        const ZoneEntry zone = m_zone->Entry();
+        return StepEntries{m_dateTime->Entry(), zone.zoneRow, zone.start, zone.end,
+                           PcZoneStateAt()};
+    };
+    frontEnd.seedClock = [this] { m_dateTime->SeedClock(); };
+    frontEnd.editorChanged = [this] { DrawEditorStatus(); };
+    frontEnd.transferChanged = [this] { DrawTransfer(); };
+    frontEnd.progressChanged = [this] { DrawProgress(); };
+    return frontEnd;
 }
 
 void TForm1::RichEdit1Change() {
     static_cast<MessageEditor*>(m_editor)->FitWrapping(m_editor->document()->characterCount());
-    const int length = EditorLength();
-    m_statusPanel2->setText(QString::number(length));
-    // Sent as typed, but a sign may end the message at a marker: say so where the count is,
-    // without a box in the way of typing.
-    const std::string body = MessageBody(m_editor->toPlainText().toUtf8().toStdString());
-    const std::string_view marker = MarkerInBody(body);
-    m_statusPanel2->setToolTip(
-        marker.empty()
-            ? QString()
-            : QStringLiteral("The message holds \"%1\"; a sign may cut it there.")
-                  .arg(QString::fromLatin1(marker.data(), static_cast<qsizetype>(marker.size()))));
-    if (IsAtLengthLimit(length))
-        MessageBoxes::Current().Tell(this, MessageBoxes::Icon::Information, box_texts::MaxLength(),
-                                     QMessageBox::Yes);
+    m_model.TextChanged(m_editor->toPlainText().toStdString());
+}
+
+void TForm1::DrawEditorStatus() {
+    m_statusPanel2->setText(QString::fromStdString(m_model.CountText()));
+    m_statusPanel2->setToolTip(QString::fromStdString(m_model.MarkerNote()));
 }
 
 bool TForm1::RichEdit1KeyPress(QKeyEvent* event) {
@@ -353,10 +359,7 @@ bool TForm1::RichEdit1KeyPress(QKeyEvent* event) {
     if (text.isEmpty() || !text[0].isPrint() || (event->modifiers() & Qt::ControlModifier))
         return false;
     ResetTypingAttributes();
-    if (AcceptsTypedCharacter(EditorLength())) return false;
-    MessageBoxes::Current().Tell(this, MessageBoxes::Icon::Information, box_texts::MaxLength(),
-                                 QMessageBox::Yes);
-    return true;
+    return !m_model.TypedCharacter();
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
@@ -364,7 +367,7 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
         const auto* window = static_cast<QWidget*>(watched);
         if (window->isWindow() && window->windowType() != Qt::Popup &&
             window->windowType() != Qt::ToolTip)
-            m_seedOnReturn = true;
+            m_model.OwnWindowActivated();
     }
     if (event->type() != QEvent::KeyPress) return QMainWindow::eventFilter(watched, event);
     auto* widget = qobject_cast<QWidget*>(watched);
@@ -381,52 +384,16 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TForm1::changeEvent(QEvent* event) {
-    // Coming back from one of the program's own windows (a box, a dialog) sets the clock again;
-    // coming back from another program does not, so an operator's correction survives that.
-    if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
-        if (!m_clockSeeded || m_seedOnReturn) FormActivate();
-        m_seedOnReturn = false;
-    }
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) m_model.Activated();
     QMainWindow::changeEvent(event);
 }
 
 void TForm1::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
-    // Without a window manager the window may never be activated; the clock starts anyway.
-    if (!m_clockSeeded) FormActivate();
+    m_model.Shown();
 }
 
-void TForm1::FormActivate() {
-    m_clockSeeded = true;
-    m_dateTime->SeedClock();
-}
-
-// The sign drops a longer message as noise, after minutes on the line.
-QString TForm1::TooLongForTheSign(const std::string& messageBytes) {
-    const std::size_t body = MessageBody(messageBytes).size();
-    if (body <= static_cast<std::size_t>(kMaxMessageBodyBytes)) return {};
-    return QStringLiteral(
-               "The message is %1 bytes once encoded; the sign takes at most %2. Nothing was "
-               "sent.")
-        .arg(QString::number(body), QString::number(kMaxMessageBodyBytes));
-}
-
-TransferRequest TForm1::ReadRequest(const std::string& messageBytes) const {
-    const DateTimeEntry clock = m_dateTime->Entry();
-    const ZoneEntry zone = m_zone->Entry();
-    TransferRequest request;
-    request.signId = m_signId->currentIndex();
-    request.speed = m_speed->value();
-    request.messageBytes = messageBytes;
-    request.date = clock.date;
-    request.timeText = clock.timeText;
-    request.pcZone = PcZoneStateAt();
-    request.zoneRow = zone.zoneRow;
-    request.dstStart = zone.start;
-    request.dstEnd = zone.end;
-    request.formats = clock.formats;
-    return request;
-}
+void TForm1::FormActivate() { m_model.SeedClock(); }
 
 void TForm1::DisableTransfer() {
     // Disabling the focused button would pass the focus on to "Cancel", where the Space meant
@@ -444,79 +411,26 @@ void TForm1::EnableTransfer() {
 }
 
 void TForm1::Button1Click() {
-    m_statusPanel1->clear();
-    DisableTransfer();
-    // The text is encoded once; every other control is read again as each frame's step runs.
-    const EncodedText encoded =
-        EncodeForSign(m_editor->toPlainText(), ResolveCodePage(m_settings.CodePage()));
-    if (!encoded) {
-        EnableTransfer();
-        // A conversion error: the toolkit's error box, with its OK.
-        MessageBoxes::Current().Tell(this, MessageBoxes::Icon::Error,
-                                     QString::fromStdString(encoded.error()), QMessageBox::Ok);
-        return;
-    }
-    if (const QString tooLong = TooLongForTheSign(*encoded); !tooLong.isEmpty()) {
-        EnableTransfer();
-        MessageBoxes::Current().Tell(this, MessageBoxes::Icon::Error, tooLong, QMessageBox::Yes);
-        return;
-    }
-    auto progress = [this](int position, int maximum) {
-        if (position == 0) m_progress->setValue(0);
-        m_progress->setMaximum(maximum);
-        m_progress->setValue(position);
-    };
-
-    // Dialogs that would run a modal loop inside the sequence's waits stay shut meanwhile.
-    SetModalMenusEnabled(false);
-    m_transferRunning = true;
-    const TransferOutcome outcome = RunTransfer(
-        m_link, m_settings.PortNumber(), [&] { return ReadRequest(*encoded); }, progress);
-    m_transferRunning = false;
-    SetModalMenusEnabled(true);
-    m_progress->setValue(0);
-    EnableTransfer();
-    if (m_closeRequested) {
-        close();
-        return;
-    }
-    Report(outcome);
+    if (m_model.Transfer() == MainWindowModel::AfterTransfer::Close) close();
 }
 
-void TForm1::Report(const TransferOutcome& outcome) {
-    MessageBoxes& boxes = MessageBoxes::Current();
-    switch (outcome.status) {
-        case TransferStatus::Ok:
-            boxes.Tell(this, MessageBoxes::Icon::Information,
-                       QStringLiteral("         Transmission OK.          "), QMessageBox::Yes);
-            break;
-        case TransferStatus::EmptyMessage:
-            boxes.Tell(this, MessageBoxes::Icon::Information,
-                       QStringLiteral(" No message to transfer! "), QMessageBox::Yes);
-            break;
-        case TransferStatus::OpenFailed:
-            boxes.TellWithDetails(this, MessageBoxes::Icon::Error, box_texts::OpenComError(),
-                                  QString::fromStdString(outcome.message), QMessageBox::Yes);
-            break;
-        case TransferStatus::BuildFailed:
-            // A conversion error inside the handler: the toolkit's error box, with its OK.
-            boxes.Tell(this, MessageBoxes::Icon::Error, QString::fromStdString(outcome.message),
-                       QMessageBox::Ok);
-            break;
-        case TransferStatus::NotAcknowledged:
-            m_statusPanel1->setText(QStringLiteral("Sending Date&Time Error"));
-            boxes.TellWithDetails(this, MessageBoxes::Icon::Error,
-                                  QStringLiteral("        Transmission Error.       "),
-                                  QString::fromStdString(FailureReason(outcome)), QMessageBox::Yes);
-            break;
-    }
+void TForm1::DrawTransfer() {
+    const bool idle = m_model.State() == MainWindowModel::TransferState::Idle;
+    if (idle != m_transfer->isEnabled()) idle ? EnableTransfer() : DisableTransfer();
+    // Dialogs that would run a modal loop inside the sequence's waits stay shut meanwhile.
+    SetModalMenusEnabled(idle);
+    m_statusPanel1->setText(QString::fromStdString(m_model.StatusText()));
+}
+
+void TForm1::DrawProgress() {
+    const MainWindowModel::Progress& progress = m_model.TransferProgress();
+    if (progress.position == 0) m_progress->setValue(0);
+    m_progress->setMaximum(progress.maximum);
+    m_progress->setValue(progress.position);
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
-    if (m_transferRunning) {
-        // The sequence is inside one of its waits; let it end and close the port first.
-        m_closeRequested = true;
-        m_link.Abort();
+    if (!m_model.RequestClose()) {
         event->ignore();
         return;
     }
@@ -543,22 +457,9 @@ void TForm1::About1Click() {
     if (m_about) m_about->exec();
 }
 
-// The preview reads the controls as a Transfer would, the text encoded the same way, and so
-// shows the same refusals.
 void TForm1::SignPreview1Click() {
     if (!m_preview) {
-        m_preview = new view::SignPreview(
-            [this]() -> Result<TransferRequest> {
-                const EncodedText encoded =
-                    EncodeForSign(m_editor->toPlainText(), ResolveCodePage(m_settings.CodePage()));
-                if (!encoded) return Result<TransferRequest>::Fail(encoded.error());
-                if (const QString tooLong = TooLongForTheSign(*encoded); !tooLong.isEmpty())
-                    return Result<TransferRequest>::Fail(tooLong.toStdString());
-                if (encoded->empty())
-                    return Result<TransferRequest>::Fail("No message to transfer!");
-                return ReadRequest(*encoded);
-            },
-            this);
+        m_preview = new view::SignPreview([this] { return m_model.PreviewRequest(); }, this);
         screen_readers::AnnounceAsWindow(m_preview);
     }
     m_preview->show();

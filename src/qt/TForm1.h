@@ -3,7 +3,9 @@
 #include <QMainWindow>
 #include <string>
 
+#include "app/MainWindowModel.h"
 #include "link/SignLink.h"
+#include "qt/MessageBoxes.h"
 
 class QComboBox;
 class QLabel;
@@ -26,8 +28,8 @@ namespace view {
 class SignPreview;
 }
 
-// The main window: the message, the sign's clock and zone, and "Transfer". It reads its controls
-// and hands them to the core; the sequence itself is the core's.
+// The main window: the message, the sign's clock and zone, and "Transfer". It forwards its
+// controls' events to its model and draws the model's state.
 class TForm1 final : public QMainWindow {
     Q_OBJECT
 public:
@@ -37,7 +39,7 @@ public:
     // The other windows, created after this one.
     void SetWindows(TSetCom* setCom, TAboutBox* about, TSetID* setId);
 
-    bool TransferRunning() const { return m_transferRunning; }
+    bool TransferRunning() const { return m_model.State() != MainWindowModel::TransferState::Idle; }
 
 public slots:
     void Button1Click();
@@ -62,21 +64,22 @@ private:
     void FormCreate();
     void NameForScreenReaders();
     void KeepTheWindowsFont();
-    static QString TooLongForTheSign(const std::string& messageBytes);
     QWidget* BuildMessageGroup();
     void BuildMenus();
     void BuildStatusBar();
     bool RichEdit1KeyPress(QKeyEvent* event);
     void ResetTypingAttributes();
-    int EditorLength() const;
-    struct TransferRequest ReadRequest(const std::string& messageBytes) const;
-    void Report(const struct TransferOutcome& outcome);
+    MainWindowModel::FrontEnd FrontEnd();
+    void DrawEditorStatus();
+    void DrawTransfer();
+    void DrawProgress();
     void SetModalMenusEnabled(bool enabled);
     void DisableTransfer();
     void EnableTransfer();
 
-    SignLink& m_link;
     const ProgramSettings& m_settings;
+    QtNotices m_notices;
+    MainWindowModel m_model;
     TSetCom* m_setCom = nullptr;
     TAboutBox* m_about = nullptr;
     TSetID* m_setId = nullptr;
@@ -94,12 +97,7 @@ private:
     QMenu* m_popup;
     ReadMeWindow* m_readMe = nullptr;
 
-    bool m_transferRunning = false;
-    bool m_closeRequested = false;
     bool m_transferHadFocus = false;
-    bool m_clockSeeded = false;
-    // Another window of the program was active since this one last was.
-    bool m_seedOnReturn = false;
 };
 
 }  // namespace meridial

@@ -682,7 +682,7 @@ TEST_F(MainWindow, ErrorBoxesCarryTheirButtonsAndDetails) {
              Transfer();
          },
          QStringLiteral("Open Com Error"), MessageBoxes::Icon::Error, QMessageBox::Yes,
-         QStringLiteral("scripted failure")},
+         QStringLiteral("scripted failure\nanother program holds the port; close it and retry")},
         {"unanswered",
          [&] {
              Editor()->setPlainText(QStringLiteral("HELLO"));

@@ -19,3 +19,5 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # One self-contained .exe: the C++ runtime, libgcc and winpthread linked in, so nothing but
 # Windows' own DLLs is needed beside it.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+# Release executables without symbols: a user's download, not a debugging session.
+set(CMAKE_EXE_LINKER_FLAGS_RELEASE_INIT "-s")

@@ -35,11 +35,11 @@ run() { timeout --kill-after=10 "$1" "${@:2}"; }
 run 180 wineboot -i >/dev/null 2>&1 || { echo "test-windows: wineboot -i failed in $prefix" >&2; exit 1; }
 
 # Wine rewrites dosdevices/com1 when it starts; the registry's Ports key is what it follows.
-exec {loopback_in}> >(exec python3 tests/win32/pty_loopback.py >"$prefix/pty")
+exec {loopback_in}> >(exec python3 tools/pty-loopback.py >"$prefix/pty")
 loopback_pid=$!
 for _ in $(seq 50); do [ -s "$prefix/pty" ] && break; sleep 0.1; done
 pty=$(head -1 "$prefix/pty")
-[ -c "$pty" ] || { echo "test-windows: no pseudo-terminal from pty_loopback.py" >&2; exit 1; }
+[ -c "$pty" ] || { echo "test-windows: no pseudo-terminal from pty-loopback.py" >&2; exit 1; }
 run 60 wine reg add 'HKLM\Software\Wine\Ports' /v COM1 /t REG_SZ /d "$pty" /f >/dev/null
 run 60 wineserver -w
 # A server of our own, so that what it prints when it ends goes to its log, not the run's.

@@ -9,48 +9,16 @@
 namespace meridial {
 namespace {
 
-// One character (a surrogate pair whole) in the code page; nullopt when the page lacks it.
-// WC_NO_BEST_FIT_CHARS keeps Windows from sending "a" for "ä" or "?" for what it cannot map.
-std::optional<std::string> ConvertOne(std::wstring_view character, unsigned codePage) {
+std::optional<std::string> ConvertUtf16(std::wstring_view character, unsigned codePage) {
     std::array<char, 16> buffer{};
     BOOL usedDefault = FALSE;
+    // WC_NO_BEST_FIT_CHARS with lpUsedDefaultChar: whatever the page cannot hold shows up as a
+    // used default, not as a silent "?" or look-alike.
     const int length = WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, character.data(),
                                            static_cast<int>(character.size()), buffer.data(),
                                            static_cast<int>(buffer.size()), nullptr, &usedDefault);
     if (length <= 0 || usedDefault) return std::nullopt;
     return std::string(buffer.data(), static_cast<std::size_t>(length));
-}
-
-// The sign takes one or two bytes a character with ASCII as itself. UTF-8, UTF-7, GB18030 and
-// the ISO-2022 pages fail here (too wide, or they refuse the no-best-fit flag); EBCDIC pages
-// fail on "A".
-bool IsPlainCodePage(unsigned codePage) {
-    CPINFOEXA info{};
-    if (!GetCPInfoExA(codePage, 0, &info) || info.MaxCharSize > 2) return false;
-    return ConvertOne(L"A", codePage) == "A";
-}
-
-template <typename OnCharacter>
-void ForEachCharacter(std::wstring_view text, OnCharacter onCharacter) {
-    for (std::size_t i = 0; i < text.size();) {
-        std::size_t width = 1;
-        if (text[i] == L'\r' || text[i] == L'\n') {
-            width = text[i] == L'\r' && i + 1 < text.size() && text[i + 1] == L'\n' ? 2 : 1;
-            if (!onCharacter(std::wstring_view(L"\r\n"))) return;
-        } else {
-            if (IS_HIGH_SURROGATE(text[i]) && i + 1 < text.size() && IS_LOW_SURROGATE(text[i + 1]))
-                width = 2;
-            if (!onCharacter(text.substr(i, width))) return;
-        }
-        i += width;
-    }
-}
-
-char32_t CodePoint(std::wstring_view character) {
-    if (character.size() == 2)
-        return 0x10000 + ((static_cast<char32_t>(character[0]) - 0xD800) << 10) +
-               (static_cast<char32_t>(character[1]) - 0xDC00);
-    return static_cast<char32_t>(character[0]);
 }
 
 }  // namespace
@@ -74,35 +42,41 @@ std::optional<unsigned> CodePageNumber(std::string_view configured) {
 
 std::string CodePageName(unsigned codePage) { return "CP" + std::to_string(codePage); }
 
-SignBytes EncodeForSign(std::wstring_view text, unsigned codePage) {
-    using Kind = EncodingRefusal::Kind;
-    if (!IsValidCodePage(codePage))
-        return SignBytes::Fail({Kind::UnknownCodePage, CodePageName(codePage)});
-    if (!IsPlainCodePage(codePage))
-        return SignBytes::Fail({Kind::NotPlainCodePage, CodePageName(codePage)});
-    std::string bytes;
-    std::optional<char32_t> refused;
-    ForEachCharacter(text, [&](std::wstring_view character) {
-        const auto converted = ConvertOne(character, codePage);
-        if (!converted)
-            refused = CodePoint(character);
-        else
-            bytes += *converted;
-        return converted.has_value();
-    });
-    if (refused) return SignBytes::Fail({Kind::Unencodable, CodePageName(codePage), *refused});
-    return bytes;
+CodePageFit CheckCodePage(unsigned codePage) {
+    if (!IsValidCodePage(codePage)) return CodePageFit::Unknown;
+    // The ISO-2022 pages and UTF-7 refuse the no-best-fit flag, and so fail on "A" too.
+    CPINFOEXA info{};
+    if (!GetCPInfoExA(codePage, 0, &info) || info.MaxCharSize > 2 ||
+        ConvertUtf16(L"A", codePage) != "A")
+        return CodePageFit::NotPlain;
+    return CodePageFit::Plain;
 }
 
-int EncodedLength(std::wstring_view text, unsigned codePage) {
-    const bool usable = IsValidCodePage(codePage) && IsPlainCodePage(codePage);
-    int length = 0;
-    ForEachCharacter(text, [&](std::wstring_view character) {
-        const auto converted = usable ? ConvertOne(character, codePage) : std::nullopt;
-        length += converted ? static_cast<int>(converted->size()) : 1;
-        return true;
-    });
-    return length;
+std::optional<std::string> ToCodePage(char32_t character, unsigned codePage) {
+    if (character >= 0x10000 && character <= 0x10FFFF) {
+        const char32_t offset = character - 0x10000;
+        const wchar_t pair[2] = {static_cast<wchar_t>(0xD800 + (offset >> 10)),
+                                 static_cast<wchar_t>(0xDC00 + (offset & 0x3FF))};
+        return ConvertUtf16(std::wstring_view(pair, 2), codePage);
+    }
+    if (character > 0xFFFF) return std::nullopt;
+    const wchar_t single = static_cast<wchar_t>(character);
+    return ConvertUtf16(std::wstring_view(&single, 1), codePage);
+}
+
+std::u32string CodePoints(std::wstring_view text) {
+    std::u32string points;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char32_t unit = text[i];
+        if (IS_HIGH_SURROGATE(text[i]) && i + 1 < text.size() && IS_LOW_SURROGATE(text[i + 1])) {
+            points +=
+                0x10000 + ((unit - 0xD800) << 10) + (static_cast<char32_t>(text[i + 1]) - 0xDC00);
+            ++i;
+        } else {
+            points += unit;
+        }
+    }
+    return points;
 }
 
 }  // namespace meridial

@@ -44,11 +44,9 @@ INSTANTIATE_TEST_SUITE_P(
         ProfileCase{"BareHexPrefix", "[Sign]\r\ncomport=0x\r\n", 1, "COM1"},
         ProfileCase{"TrailingGarbage", "[Sign]\r\ncomport=4x\r\n", 1, "COM1"},
         ProfileCase{"OutOfRange", "[Sign]\r\ncomport=9\r\n", 9, "COM1"},
-        ProfileCase{"Negative", "[Sign]\r\ncomport=-2\r\n", -2, "COM1"},
         ProfileCase{"MappedDevice", "[Sign]\ncomport=3\n[Ports]\nCOM3=\\\\.\\COM14\n", 3,
                     "\\\\.\\COM14"},
         ProfileCase{"MappedComName", "[Sign]\ncomport=3\n[Ports]\nCOM3=com14\n", 3, "\\\\.\\com14"},
-        ProfileCase{"OtherPortMapped", "[Sign]\ncomport=2\n[Ports]\nCOM3=COM14\n", 2, "COM2"},
         ProfileCase{"OutOfRangeTakesCom1sMapping", "[Sign]\ncomport=0\n[Ports]\nCOM1=COM20\n", 0,
                     "\\\\.\\COM20"}),
     [](const auto& info) { return std::string(info.param.name); });

@@ -27,7 +27,12 @@ cleanup() {
   timeout 20 wineserver -w 2>/dev/null
   rm -rf "$prefix"
 }
-trap 'status=$?; cleanup || true; exit $status' EXIT
+on_exit() {
+  local status=$?
+  cleanup || true
+  exit "$status"
+}
+trap on_exit EXIT
 
 # A hung Wine must fail the run, not stall it.
 run() { timeout --kill-after=10 "$1" "${@:2}"; }

@@ -3,18 +3,22 @@
 # Usage: tools/install-deps.sh [NEED]
 #   build   compiler, CMake, Qt and the zone database: what building the programs takes
 #   demo    build's, and xdpyinfo, with which tools/demo.sh looks for a display
-#   test    demo's, and GoogleTest, lintian and dpkg-dev for the package check, ser2net for the
-#           device-server tests and bench-fleet (the default)
+#   windows MinGW-w64, GoogleTest's sources, Wine, and python3 for the pseudo-terminal the Wine
+#           tests map to COM1: what tools/build-windows.sh and tools/test-windows.sh take
+#   test    demo's and windows', and GoogleTest, lintian and dpkg-dev for the package check,
+#           ser2net for the device-server tests and bench-fleet (the default)
 set -euo pipefail
 need=${1:-test}
 build=(g++ cmake make pkg-config qt6-base-dev qt6-serialport-dev libgl-dev tzdata)
 demo=("${build[@]}" x11-utils)
-test=("${demo[@]}" libgtest-dev libgmock-dev dpkg-dev file lintian ser2net)
+windows=(cmake make g++-mingw-w64-x86-64-posix googletest wine wine64 python3)
+test=("${demo[@]}" "${windows[@]}" libgtest-dev libgmock-dev dpkg-dev file lintian ser2net)
 case $need in
   build) packages=("${build[@]}") ;;
   demo) packages=("${demo[@]}") ;;
+  windows) packages=("${windows[@]}") ;;
   test) packages=("${test[@]}") ;;
-  *) echo "usage: $0 [build|demo|test]" >&2; exit 2 ;;
+  *) echo "usage: $0 [build|demo|windows|test]" >&2; exit 2 ;;
 esac
 
 missing=()

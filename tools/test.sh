@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything with warnings as errors (MERIDIAL_WERROR) and runs
-# every test.
+# every test; then the Windows build's tests under Wine (tools/test-windows.sh).
 #   tools/test.sh              Debug build in build/ (or $BUILD_DIR)
 #   tools/test.sh --sanitize   the same under ASan+UBSan (GCC), in build-asan/ (or $BUILD_DIR-asan)
 set -euo pipefail
@@ -26,3 +26,6 @@ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Debug -DMERIDIAL_BUILD_TESTS=ON -DMERI
 cmake --build "$build" -j"$(nproc)"
 cd "$build"
 QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j2 --timeout 300
+cd - >/dev/null
+# The sanitizers are a Linux build's; the Windows side is tested once, in the plain run.
+[ "$sanitize" = 1 ] || tools/test-windows.sh

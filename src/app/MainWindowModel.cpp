@@ -89,9 +89,9 @@ TransferRequest MainWindowModel::ReadRequest(const std::string& messageBytes) co
     request.date = entries.dateTime.date;
     request.timeText = entries.dateTime.timeText;
     request.pcZone = entries.pcZone;
-    request.zoneRow = entries.zoneRow;
-    request.dstStart = entries.dstStart;
-    request.dstEnd = entries.dstEnd;
+    request.zoneRow = entries.zone.zoneRow;
+    request.dstStart = entries.zone.start;
+    request.dstEnd = entries.zone.end;
     request.formats = entries.dateTime.formats;
     return request;
 }

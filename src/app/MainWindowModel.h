@@ -20,9 +20,7 @@ namespace meridial {
 // the PC's zone at that moment.
 struct StepEntries {
     DateTimeEntry dateTime;
-    int zoneRow = kUtcZoneRow;
-    DstTransition dstStart;
-    DstTransition dstEnd;
+    ZoneEntry zone{kUtcZoneRow, {}, {}};
     PcZoneState pcZone;
 };
 

@@ -333,9 +333,7 @@ MainWindowModel::FrontEnd TForm1::FrontEnd() {
     MainWindowModel::FrontEnd frontEnd;
     frontEnd.encoder = CodePageEncoder([this] { return m_settings.CodePage(); });
     frontEnd.entries = [this] {
-        const ZoneEntry zone = m_zone->Entry();
-        return StepEntries{m_dateTime->Entry(), zone.zoneRow, zone.start, zone.end,
-                           PcZoneStateAt()};
+        return StepEntries{m_dateTime->Entry(), m_zone->Entry(), PcZoneStateAt()};
     };
     frontEnd.seedClock = [this] { m_dateTime->SeedClock(); };
     frontEnd.editorChanged = [this] { DrawEditorStatus(); };

@@ -59,7 +59,7 @@ TEST_P(MainWindowModelTest, EventsLeaveTheWindowsState) {
     frontEnd.entries = [&] {
         if (closing) log += self->RequestClose() ? "yes" : "no";
         const DstTransition none{"2026", 0, 0, 0};
-        return StepEntries{{{2026, 3, 1}, "12:34:56", {}}, kUtcZoneRow, none, none, {}};
+        return StepEntries{{{2026, 3, 1}, "12:34:56", {}}, {kUtcZoneRow, none, none}, {}};
     };
     frontEnd.seedClock = [&] { ++seeds; };
     frontEnd.transferChanged = [&] { log += "][^"[int(self->State())]; };

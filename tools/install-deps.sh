@@ -3,15 +3,16 @@
 # Usage: tools/install-deps.sh [NEED]
 #   build   compiler, CMake, Qt and the zone database: what building the programs takes
 #   demo    build's, and xdpyinfo, with which tools/demo.sh looks for a display
-#   windows MinGW-w64, GoogleTest's sources, Wine, and python3 for the pseudo-terminal the Wine
-#           tests map to COM1: what tools/build-windows.sh and tools/test-windows.sh take
+#   windows MinGW-w64, GoogleTest's sources, Wine, python3 for the pseudo-terminal the Wine
+#           tests map to COM1 and for the portable zip, NSIS for the installer: what
+#           tools/build-windows.sh, tools/package-windows.sh and tools/test-windows.sh take
 #   test    demo's and windows', and GoogleTest, lintian and dpkg-dev for the package check,
 #           ser2net for the device-server tests and bench-fleet (the default)
 set -euo pipefail
 need=${1:-test}
 build=(g++ cmake make pkg-config qt6-base-dev qt6-serialport-dev libgl-dev tzdata)
 demo=("${build[@]}" x11-utils)
-windows=(cmake make g++-mingw-w64-x86-64-posix googletest wine wine64 python3)
+windows=(cmake make g++-mingw-w64-x86-64-posix googletest wine wine64 python3 nsis)
 test=("${demo[@]}" "${windows[@]}" libgtest-dev libgmock-dev dpkg-dev file lintian ser2net)
 case $need in
   build) packages=("${build[@]}") ;;

@@ -35,7 +35,7 @@ MainWindowModel::MainWindowModel(SignLink& link, const PortNumberStore& port, No
                                  FrontEnd frontEnd)
     : m_link(link), m_port(port), m_notices(notices), m_frontEnd(std::move(frontEnd)) {
     for (int id = 0; id <= kLastSignId; ++id) {
-        char digits[3];
+        char digits[12];  // room for any int: the optimiser cannot see id's bound
         std::snprintf(digits, sizeof digits, "%2.2d", id);
         m_signIds.emplace_back(digits);
     }

@@ -226,7 +226,7 @@ MainWindowModel::FrontEnd TForm1::FrontEnd() {
 
 bool TForm1::Create() {
     BuildMenus();
-    if (!CreateTop(L"MeridialForm1", L"Meridial", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, nullptr,
+    if (!CreateTop(L"MeridialForm1", L"Meridial", WS_OVERLAPPEDWINDOW, nullptr,
                    m_menu))
         return false;
     m_notices.SetOwner(Handle());
@@ -273,11 +273,11 @@ void TForm1::BuildControls() {
                ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | WS_VSCROLL | WS_TABSTOP |
                    ES_DISABLENOSCROLL,
                kRichEdit1, 20, 80, 709, 100, Font::None, WS_EX_CLIENTEDGE);
-    AddControl(WC_STATICW, L"Move Speed:", 0, -1, 20, 192, 70, 14);
-    AddControl(WC_STATICW, L"Slow", 0, -1, 96, 192, 30, 14);
+    AddControl(WC_STATICW, L"Move Speed:", 0, -1, 20, 192, 90, 14);
+    AddControl(WC_STATICW, L"Slow", 0, -1, 114, 192, 30, 14);
     AddControl(TRACKBAR_CLASSW, L"", TBS_HORZ | TBS_BOTTOM | TBS_AUTOTICKS | WS_TABSTOP,
-               kTrackBar1, 128, 186, 200, 30);
-    AddControl(WC_STATICW, L"Fast", 0, -1, 334, 192, 30, 14);
+               kTrackBar1, 146, 186, 200, 30);
+    AddControl(WC_STATICW, L"Fast", 0, -1, 352, 192, 30, 14);
 
     AddControl(WC_BUTTONW, L" Date and Time ", kGroup, kGroupBox2, 8, 226, 733, 222);
     AddControl(WC_BUTTONW, L" Local Date and Time ", kGroup, kGroupBox3, 16, 244, 260, 196);
@@ -762,7 +762,9 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
                 return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
             }
-            break;
+            // Labels, the track bar and the groups on the window's own ground.
+            SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+            return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
         }
         case WM_SIZE:
             SendMessageW(Control(kStatusBar1), WM_SIZE, 0, 0);

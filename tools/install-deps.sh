@@ -12,7 +12,7 @@ set -euo pipefail
 need=${1:-test}
 build=(g++ cmake make pkg-config qt6-base-dev qt6-serialport-dev libgl-dev tzdata)
 demo=("${build[@]}" x11-utils)
-windows=(cmake make g++-mingw-w64-x86-64-posix googletest wine wine64 python3 nsis)
+windows=(cmake make g++-mingw-w64-x86-64-posix googletest wine wine64 python3 nsis xvfb xauth xdotool)
 test=("${demo[@]}" "${windows[@]}" libgtest-dev libgmock-dev dpkg-dev file lintian ser2net)
 case $need in
   build) packages=("${build[@]}") ;;

@@ -109,6 +109,21 @@ if [ -x "$sign" ] && command -v Xvfb >/dev/null && command -v xdotool >/dev/null
   frames=$(grep -c '"checksumOk":true' "$prefix/sign.jsonl" || true)
   grep -q '"body":"Hello Wine"' "$prefix/sign.jsonl" && [ "$frames" -eq 3 ] ||
     { echo "test-windows: the sign received $frames good frames, not the three of a Transfer" >&2; exit 1; }
+  # Byte for byte what the Linux program builds for the same values: its dry run at the moment
+  # the window's clock frame carried.
+  cli=${BUILD_DIR:-build}/src/cli/meridial-cli
+  if [ -x "$cli" ]; then
+    read -r date time < <(python3 -c 'import json,sys
+u = json.loads(open(sys.argv[1]).readline())["decoded"]["utc"]
+print(u[:10], u[11:19])' "$prefix/sign.jsonl")
+    expected=$(TZ=UTC MERIDIAL_SETTINGS=/nonexistent "$cli" transfer --dry-run --message "Hello Wine" \
+      --date "$date" --time "$time")
+    received=$(python3 -c 'import json,sys
+for line in open(sys.argv[1]): print(json.loads(line)["hex"])' "$prefix/sign.jsonl")
+    [ "$received" = "$expected" ] ||
+      { printf 'test-windows: frames differ from the dry run\n%s\n%s\n' "$received" "$expected" >&2; exit 1; }
+    echo "test-windows: Meridial.exe's Transfer is byte-identical to meridial-cli's dry run"
+  fi
   wineserver -k
 else
   echo "test-windows: end to end SKIPPED (needs $sign, Xvfb and xdotool)"

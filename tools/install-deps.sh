@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages one command needs; skips what is there.
 # Usage: tools/install-deps.sh [NEED]
-#   build   compiler, CMake, Qt (with its HTTP server, for meridiald) and the zone database: what building the programs takes
+#   build   compiler, CMake, Qt (with its HTTP server, for meridiald: Debian's package finds
+#           its CMake files only with the WebSockets ones, which it does not depend on) and the
+#           zone database: what building the programs takes
 #   demo    build's, and xdpyinfo, with which tools/demo.sh looks for a display
 #   windows MinGW-w64, GoogleTest's sources, Wine, python3 for the pseudo-terminal the Wine
 #           tests map to COM1 and for the portable zip, NSIS for the installer: what
@@ -10,7 +12,8 @@
 #           ser2net for the device-server tests and bench-fleet (the default)
 set -euo pipefail
 need=${1:-test}
-build=(g++ cmake make pkg-config qt6-base-dev qt6-serialport-dev qt6-httpserver-dev libgl-dev tzdata)
+build=(g++ cmake make pkg-config qt6-base-dev qt6-serialport-dev qt6-httpserver-dev qt6-websockets-dev
+       libgl-dev tzdata)
 demo=("${build[@]}" x11-utils)
 windows=(cmake make g++-mingw-w64-x86-64-posix googletest wine wine64 python3 nsis xvfb xauth xdotool)
 test=("${demo[@]}" "${windows[@]}" libgtest-dev libgmock-dev dpkg-dev file lintian ser2net)

@@ -35,13 +35,32 @@ std::optional<QString> Utf8(const std::string& bytes) {
     return text;
 }
 
+// "floor1, lobbies": names a schedule or a notice reaches the sign by as "group:NAME".
+Result<QStringList, QString> GroupNames(const QString& value) {
+    QStringList groups;
+    for (const QString& item : value.split(u',')) {
+        const QString name = item.trimmed();
+        const bool printable = std::all_of(name.cbegin(), name.cend(), [](QChar c) {
+            return c.isPrint() && c != u':' && !c.isSpace();
+        });
+        if (name.isEmpty() || !printable)
+            return Result<QStringList, QString>::Fail(
+                QStringLiteral("'%1' is not a group name (letters, digits and signs but ':', "
+                               "',' and blanks)")
+                    .arg(name.left(40)));
+        if (!groups.contains(name)) groups << name;
+    }
+    return groups;
+}
+
 }  // namespace
 
 const QStringList& SignKeys() {
     static const QStringList kKeys{
         QStringLiteral("port"),       QStringLiteral("id"),           QStringLiteral("tz"),
         QStringLiteral("message"),    QStringLiteral("message-file"), QStringLiteral("time-format"),
-        QStringLiteral("date-style"), QStringLiteral("date-order"),   QStringLiteral("speed")};
+        QStringLiteral("date-style"), QStringLiteral("date-order"),   QStringLiteral("speed"),
+        QStringLiteral("group")};
     return kKeys;
 }
 
@@ -100,7 +119,7 @@ Signs ReadSignsText(const QByteArray& bytes, const QString& path) {
             continue;
         }
         sectionLines.insert(*name, section.line);
-        NamedSign sign{*name, path, section.line, {}, {}};
+        NamedSign sign{*name, path, section.line, {}, {}, {}};
         QHash<QString, int> keyLines;
         for (const ProfileEntry& entry : section.entries) {
             const QString key = QString::fromStdString(entry.key);
@@ -121,6 +140,13 @@ Signs ReadSignsText(const QByteArray& bytes, const QString& path) {
             const auto value = Utf8(entry.value);
             if (!value) {
                 fail(entry.line, where + QStringLiteral(": the value is not UTF-8 text"));
+                continue;
+            }
+            if (key == QStringLiteral("group")) {
+                if (const auto groups = GroupNames(*value); !groups)
+                    fail(entry.line, where + QStringLiteral(": ") + groups.error());
+                else
+                    sign.groups = *groups;
                 continue;
             }
             const QString option = QStringLiteral("--") + key;

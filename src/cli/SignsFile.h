@@ -15,9 +15,10 @@ struct NamedSign {
     int line = 0;           // of its header
     QStringList arguments;  // as transfer options: "--port", "tcp://...", "--id", "3", ...
     QString port;           // the "port" value, which groups signs that share a line
+    QStringList groups;     // "group=floor1,lobbies": what a schedule or a notice may name it by
 };
 
-// The keys a section may hold; each is the transfer option of the same name.
+// The keys a section may hold; each but "group" is the transfer option of the same name.
 const QStringList& SignKeys();
 
 // $XDG_CONFIG_HOME/meridial/signs.ini, then /etc/meridial/signs.ini (the first that exists

@@ -13,6 +13,7 @@
 #include "cli/CommandLine.h"
 #include "cli/Fleet.h"
 #include "cli/Listings.h"
+#include "cli/PreparedTransfer.h"
 #include "cli/SignsFile.h"
 #include "cli/TransferOptions.h"
 #include "link/AckReply.h"
@@ -145,27 +146,6 @@ int Help(const CommandInfo& info) {
     return kOk;
 }
 
-// The port the sequence opens and how it reaches its target: a COM number through the settings
-// file, or a device path given on the command line.
-struct PortPlan {
-    int portNumber = kDefaultPortNumber;
-    TargetResolver resolver;
-};
-
-PortPlan PlanPort(const std::optional<PortChoice>& choice, const PortSettings& settings) {
-    PortPlan plan;
-    plan.resolver = [settings](int n) { return settings.TargetForPort(n); };
-    if (!choice) {
-        plan.portNumber = settings.ReadPortNumber();
-    } else if (choice->comNumber) {
-        plan.portNumber = *choice->comNumber;
-    } else {
-        const Result<LinkTarget> target = ParseLinkTarget(choice->devicePath.toStdString());
-        plan.resolver = [target](int) { return target; };
-    }
-    return plan;
-}
-
 QString TargetName(const PortLink& link) { return QString::fromStdString(link.Target().address); }
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
@@ -173,25 +153,6 @@ QString Q(const std::string& text) { return QString::fromStdString(text); }
 int ReportOpenFailure(const OpenError& error) {
     for (const std::string& line : OpenFailureLines(error)) Complain(Q(line));
     return kOpenFailed;
-}
-
-// A message longer than the sign decodes is refused before the port opens (it would take
-// minutes to send, only to be dropped); markers inside it are sent, with a warning.
-std::optional<QString> MessageProblem(const std::string& messageBytes, bool quiet) {
-    const std::string body = MessageBody(messageBytes);
-    if (static_cast<int>(body.size()) > kMaxMessageBodyBytes)
-        return QStringLiteral("the message is %1 bytes once encoded; the sign takes at most %2")
-            .arg(QString::number(body.size()), QString::number(kMaxMessageBodyBytes));
-    if (quiet) return std::nullopt;
-    if (static_cast<int>(messageBytes.size()) > kMaxMessageLength)
-        Complain(
-            QStringLiteral("note: the message is %1 characters; the editor stops typing at %2")
-                .arg(QString::number(messageBytes.size()), QString::number(kMaxMessageLength)));
-    if (const std::string_view marker = MarkerInBody(body); !marker.empty())
-        Complain(
-            QStringLiteral("Warning: the message holds \"%1\"; a sign may cut it there")
-                .arg(QString::fromLatin1(marker.data(), static_cast<qsizetype>(marker.size()))));
-    return std::nullopt;
 }
 
 // The settings file is read whatever it holds; a broken one means the defaults, which the user
@@ -238,58 +199,6 @@ bool ProgressWanted() {
     if (::isatty(STDERR_FILENO) != 1) return false;
     const char* term = std::getenv("TERM");
     return term && *term && QByteArray(term) != "dumb";
-}
-
-// A transfer that cannot go ahead: the exit code and what to say.
-struct Refusal {
-    int exitCode;
-    QString message;
-};
-
-// One sign's Transfer with every value checked and every frame built, before any port opens.
-struct PreparedTransfer {
-    TransferRequest request;
-    PortPlan plan;
-    QStringList frames;  // in hex, in sending order
-    std::vector<TracedFrame> traced;
-};
-
-Result<PreparedTransfer, Refusal> Prepare(TransferOptions& options, const PortSettings& settings) {
-    using R = Result<PreparedTransfer, Refusal>;
-    if (IsEmptyMessage(options.message.toStdString())) {
-        TransferOutcome empty;
-        empty.status = TransferStatus::EmptyMessage;
-        const OutcomeDescription refusal = DescribeOutcome(empty);
-        return R::Fail({refusal.exitCode, Q(refusal.lines.front())});
-    }
-    if (!options.zoneFailure.isEmpty()) return R::Fail({kBuildFailed, options.zoneFailure});
-    const EncodedText text = CodePageEncoder([&settings] {
-                                 return settings.CodePage();
-                             }).encode(options.message.toStdString());
-    if (!text) return R::Fail({kBuildFailed, QString::fromStdString(text.error())});
-    PreparedTransfer prepared{options.request, PlanPort(options.port, settings), {}, {}};
-    prepared.request.messageBytes = *text;
-    if (const auto problem = MessageProblem(prepared.request.messageBytes, options.quiet))
-        return R::Fail({kBuildFailed, *problem});
-    constexpr const char* kLabels[] = {"clock", "zone", "message"};
-    static_assert(std::size(kLabels) == std::size(kTransferSteps));
-    for (std::size_t i = 0; i < std::size(kTransferSteps); ++i) {
-        const FrameResult frame = BuildTransferFrame(prepared.request, kTransferSteps[i]);
-        if (!frame) return R::Fail({kBuildFailed, QString::fromStdString(frame.error())});
-        prepared.frames << QString::fromStdString(HexBytes(*frame));
-        prepared.traced.push_back({kLabels[i], frame->size()});
-    }
-    return prepared;
-}
-
-// The transfer options a sign's section stands for, checked on their own so that a bad value
-// is reported against the file.
-Parsed<TransferOptions> SignOptions(const NamedSign& sign) {
-    auto parsed = ParseTransferOptions(sign.arguments);
-    if (!parsed)
-        return Parsed<TransferOptions>::Fail(SignLocation(sign) + QStringLiteral(": ") +
-                                             parsed.error());
-    return parsed;
 }
 
 // --sign NAME: the section's values first, the command line's after them, so the command line
@@ -339,6 +248,8 @@ int Transfer(const QStringList& args) {
         Complain(prepared.error().message);
         return prepared.error().exitCode;
     }
+    if (!options.quiet)
+        for (const QString& note : prepared->notes) Complain(note);
     const TransferRequest& request = prepared->request;
     if (options.dryRun) {
         for (const QString& frame : prepared->frames) Print(stdout, frame);
@@ -470,6 +381,9 @@ int Sync(const QStringList& args) {
             Complain(SignLocation(sign) + QStringLiteral(": ") + prepared.error().message);
             return prepared.error().exitCode;
         }
+        if (!quiet)
+            for (const QString& note : prepared->notes)
+                Complain(QStringLiteral("%1: %2").arg(sign.name, note));
         const Result<LinkTarget> target = prepared->plan.resolver(prepared->plan.portNumber);
         if (!target)
             return Usage(SignLocation(sign) + QStringLiteral(": port: ") +

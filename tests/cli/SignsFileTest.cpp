@@ -26,7 +26,9 @@ TEST_P(SignsFileTableTest, ReadsEveryByteOrNamesTheLine) {
     }
     QStringList signs;
     for (const NamedSign& sign : *read)
-        signs << (QStringList{sign.name} + sign.arguments).join(u'|');
+        signs << (QStringList{sign.name} + sign.arguments +
+                  (sign.groups.isEmpty() ? QStringList{} : QStringList{"groups=" + sign.groups.join(u',')}))
+                     .join(u'|');
     EXPECT_EQ(signs, row.signs);
 }
 
@@ -62,6 +64,15 @@ const SignsRow kSignsRows[] = {
      "[a]\nport=/dev/a\nid=3 ; lobby\n",
      {},
      QStringLiteral("/s/signs.ini:3 [a]: --id: '3 ; lobby' is not a whole number from 0 to 99")},
+    {"GroupsAreNamesNotOptions",
+     "[a]\nport=/dev/a\ngroup= floor1 , lobbies,floor1\n[b]\nport=/dev/b\ngroup=x:y\n",
+     {},
+     QStringLiteral("/s/signs.ini:6 [b] group: 'x:y' is not a group name (letters, digits and "
+                    "signs but ':', ',' and blanks)")},
+    {"GroupsListed",
+     "[a]\nport=/dev/a\ngroup= floor1 , lobbies,floor1\n",
+     {"a|--port|/dev/a|groups=floor1,lobbies"},
+     {}},
     {"EveryBadLineNamed",
      "speed=1\n[a]\nport=/dev/a\nport=/dev/b\ncolour=red\n[b\nport=/dev/c\n[a]\nport=/dev/d\n[c]\n",
      {},
@@ -69,7 +80,7 @@ const SignsRow kSignsRows[] = {
          "/s/signs.ini:1 speed: before any [sign] section\n"
          "/s/signs.ini:4 [a] port: given again (first on line 3)\n"
          "/s/signs.ini:5 [a] colour: unknown key (known: port id tz message message-file "
-         "time-format date-style date-order speed)\n"
+         "time-format date-style date-order speed group)\n"
          "/s/signs.ini:6: '[b' has no closing ']'\n"
          "/s/signs.ini:8 [a]: a second section of that name (the first is on line 2)\n"
          "/s/signs.ini:10 [c] port: no port")},

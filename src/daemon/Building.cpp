@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
 
 #include "cli/PreparedTransfer.h"
 #include "message/MessageFrame.h"
@@ -178,6 +179,29 @@ schedule::SignPlanInput PlanInputFor(const Building& building, int index,
         if (std::find(entry.signs.begin(), entry.signs.end(), input.name) != entry.signs.end())
             input.entries.push_back(&entry);
     return input;
+}
+
+QJsonObject PlanJson(const Building& building, const std::vector<schedule::Notice>& notices,
+                     const QDateTime& from, int hours) {
+    const schedule::Instant start = ToInstant(from);
+    const schedule::Instant end = start + std::chrono::hours(hours);
+    auto entry = [](schedule::Instant at, const schedule::Holding& holding) {
+        return QJsonObject{{QStringLiteral("at"), IsoText(at)},
+                           {QStringLiteral("message"), QString::fromStdString(holding.message)},
+                           {QStringLiteral("source"), QString::fromStdString(holding.source)}};
+    };
+    QJsonArray signs;
+    for (std::size_t i = 0; i < building.signs.size(); ++i) {
+        const schedule::SignPlanInput input = PlanInputFor(building, static_cast<int>(i), from);
+        QJsonArray changes{entry(start, schedule::HoldingAt(input, notices, start))};
+        for (const schedule::Change& change : schedule::ChangesBetween(input, notices, start, end))
+            changes.append(entry(change.at, change.holding));
+        signs.append(QJsonObject{{QStringLiteral("name"), building.signs[i].sign.name},
+                                 {QStringLiteral("changes"), changes}});
+    }
+    return QJsonObject{{QStringLiteral("from"), IsoText(start)},
+                       {QStringLiteral("to"), IsoText(end)},
+                       {QStringLiteral("signs"), signs}};
 }
 
 }  // namespace meridial::daemon

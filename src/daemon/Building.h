@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QJsonObject>
 #include <QString>
 #include <QTimeZone>
 #include <memory>
@@ -56,6 +57,13 @@ schedule::ZoneOffsets OffsetsAround(const QTimeZone& zone, const QDateTime& arou
 // The planner's view of one sign; it refers into the building, which must outlive it.
 schedule::SignPlanInput PlanInputFor(const Building& building, int index,
                                      const QDateTime& around);
+
+// What each sign shows from `from` on and each change over the hours after it:
+// {"from", "to", "signs": [{"name", "changes": [{"at", "message", "source"}, ...]}, ...]}, the
+// first change of each sign being what holds it at `from`. The service's plan and
+// `meridial-cli plan --offline` alike.
+QJsonObject PlanJson(const Building& building, const std::vector<schedule::Notice>& notices,
+                     const QDateTime& from, int hours);
 
 schedule::Instant ToInstant(const QDateTime& moment);
 QDateTime FromInstant(schedule::Instant instant);

@@ -404,22 +404,7 @@ std::optional<QJsonObject> Service::Sign(const QString& name) const {
 }
 
 QJsonObject Service::Plan(int hours) const {
-    const Instant from = ToInstant(Now());
-    const Instant to = from + std::chrono::hours(hours);
-    QJsonArray signs;
-    for (const Planned& planned : m_planned) {
-        QJsonArray changes;
-        changes.append(QJsonObject{{QStringLiteral("at"), IsoText(from)},
-                                   {QStringLiteral("message"), Q(planned.now.message)},
-                                   {QStringLiteral("source"), Q(planned.now.source)}});
-        for (const schedule::Change& change :
-             schedule::ChangesBetween(planned.input, m_state.notices, from, to))
-            changes.append(QJsonObject{{QStringLiteral("at"), IsoText(change.at)},
-                                       {QStringLiteral("message"), Q(change.holding.message)},
-                                       {QStringLiteral("source"), Q(change.holding.source)}});
-        signs.append(QJsonObject{{QStringLiteral("name"), Q(planned.input.name)}, {QStringLiteral("changes"), changes}});
-    }
-    return QJsonObject{{QStringLiteral("from"), IsoText(from)}, {QStringLiteral("to"), IsoText(to)}, {QStringLiteral("signs"), signs}};
+    return PlanJson(*m_building, m_state.notices, Now(), hours);
 }
 
 Result<QString, QString> Service::AddNotice(const NoticeRequest& request) {

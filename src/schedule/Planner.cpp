@@ -63,11 +63,10 @@ struct Plan {
     std::vector<const Notice*> notices;  // those naming the sign
     std::vector<Instant> noticeBounds;   // their from and until, sorted
     std::vector<long long> times;        // seconds after local midnight a window may turn
-    bool anyYearly = false;
 };
 
 Plan MakePlan(const SignPlanInput& sign, const std::vector<Notice>& notices) {
-    Plan plan{sign, {}, {}, {}, {0}, false};
+    Plan plan{sign, {}, {}, {}, {0}};
     for (const ScheduleEntry* entry : sign.entries) {
         Plan::Entry e{entry, WindowOf(*entry), {}, {}};
         for (const DateSpan& span : entry->dates) {
@@ -82,7 +81,6 @@ Plan MakePlan(const SignPlanInput& sign, const std::vector<Notice>& notices) {
                 if (d == last) break;
             }
         }
-        plan.anyYearly = plan.anyYearly || entry->rank == Rank::Yearly;
         plan.times.push_back(e.window.begin * 60LL);
         plan.times.push_back(e.window.end % kDayMinutes * 60LL);
         plan.entries.push_back(std::move(e));
@@ -109,39 +107,38 @@ struct Holder {
     bool operator==(const Holder&) const = default;
 };
 
-// The local day and the month-day of it and of the day before, worked out once per moment.
-class LocalDay {
+// The month-days of the last two local days asked for: a walk asks for the same few days over
+// and over, and the calendar conversion is the dearest part of a look.
+class MonthDays {
 public:
-    LocalDay(long long day, bool yearly) : m_day(day), m_yearly(yearly) {}
-    long long Day() const { return m_day; }
-    int MonthDay(long long day) {
-        if (!m_yearly) return 0;
-        int& cached = day == m_day ? m_today : m_yesterday;
-        if (cached < 0) cached = MonthDayIndexOf(day);
-        return cached;
+    int Of(long long day) {
+        for (const auto& [known, index] : m_known)
+            if (known == day) return index;
+        m_known[m_next] = {day, MonthDayIndexOf(day)};
+        m_next ^= 1;
+        return m_known[m_next ^ 1].second;
     }
 
 private:
-    long long m_day;
-    bool m_yearly;
-    int m_today = -1, m_yesterday = -1;
+    std::pair<long long, int> m_known[2] = {{-1LL << 40, 0}, {-1LL << 40, 0}};
+    int m_next = 0;
 };
 
 // Whether an entry's window may start on that day: its weekday and its dates.
-bool StartsOn(const Plan::Entry& e, long long day, LocalDay& local) {
+bool StartsOn(const Plan::Entry& e, long long day, MonthDays& monthDays) {
     if (!MaskHas(e.entry->days, WeekdayOf(day))) return false;
     switch (e.entry->rank) {
         case Rank::OneOff:
             return std::any_of(e.days.begin(), e.days.end(),
                                [&](const auto& r) { return day >= r.first && day <= r.second; });
         case Rank::Yearly:
-            return e.monthDays[static_cast<std::size_t>(local.MonthDay(day))];
+            return e.monthDays[static_cast<std::size_t>(monthDays.Of(day))];
         default:
             return true;
     }
 }
 
-Holder HolderAt(const Plan& plan, Instant at) {
+Holder HolderAt(const Plan& plan, Instant at, MonthDays& monthDays) {
     Holder holder;
     for (const Notice* notice : plan.notices)
         if (notice->from <= at && at < notice->until &&
@@ -152,12 +149,11 @@ Holder HolderAt(const Plan& plan, Instant at) {
     const long long local = at.time_since_epoch().count() + plan.sign.zone.OffsetAt(at);
     const long long day = FloorDiv(local, kDaySeconds);
     const int minute = static_cast<int>((local - day * kDaySeconds) / 60);
-    LocalDay days(day, plan.anyYearly);
     for (const Plan::Entry& e : plan.entries) {
         // The part before midnight belongs to today's window, the part after to yesterday's.
         const bool holds =
-            (minute >= e.window.begin && minute < e.window.end && StartsOn(e, day, days)) ||
-            (minute < e.window.Spill() && StartsOn(e, day - 1, days));
+            (minute >= e.window.begin && minute < e.window.end && StartsOn(e, day, monthDays)) ||
+            (minute < e.window.Spill() && StartsOn(e, day - 1, monthDays));
         if (holds) {
             holder.entry = e.entry;
             break;
@@ -183,18 +179,21 @@ Holding HoldingOf(const Plan& plan, const Holder& holder) {
 // offset changes and the notices' ends.
 template <typename OnChange>
 void WalkChanges(const Plan& plan, Instant from, Instant to, OnChange&& onChange) {
-    Holder holder = HolderAt(plan, from);
+    MonthDays monthDays;
+    Holder holder = HolderAt(plan, from, monthDays);
+    Holding holding = HoldingOf(plan, holder);
     for (Instant t = from; t < to;) {
         Instant next = NextWallTime(plan.sign.zone, t, plan.times, true);
         const auto bound = std::upper_bound(plan.noticeBounds.begin(), plan.noticeBounds.end(), t);
         if (bound != plan.noticeBounds.end()) next = std::min(next, *bound);
         if (next > to) return;
-        const Holder now = HolderAt(plan, next);
-        if (!(now == holder)) {
-            Holding before = HoldingOf(plan, holder);
-            Holding after = HoldingOf(plan, now);
+        if (const Holder now = HolderAt(plan, next, monthDays); !(now == holder)) {
             holder = now;
-            if (!(after == before) && !onChange(Change{next, std::move(after)})) return;
+            // Two holders may still show the same: two notices of one id and text.
+            if (Holding after = HoldingOf(plan, now); !(after == holding)) {
+                holding = std::move(after);
+                if (!onChange(Change{next, holding})) return;
+            }
         }
         t = next;
     }
@@ -204,7 +203,8 @@ void WalkChanges(const Plan& plan, Instant from, Instant to, OnChange&& onChange
 
 Holding HoldingAt(const SignPlanInput& sign, const std::vector<Notice>& notices, Instant at) {
     const Plan plan = MakePlan(sign, notices);
-    return HoldingOf(plan, HolderAt(plan, at));
+    MonthDays monthDays;
+    return HoldingOf(plan, HolderAt(plan, at, monthDays));
 }
 
 std::optional<Change> NextChange(const SignPlanInput& sign, const std::vector<Notice>& notices,
@@ -247,9 +247,10 @@ std::vector<Event> SimulateEvents(const SignPlanInput& sign, const std::vector<N
         return true;
     });
     std::vector<Event> clocks;
+    MonthDays monthDays;
     for (Instant t = NextClockSend(sign, dailyMinute, from); t <= to;
          t = NextClockSend(sign, dailyMinute, t))
-        clocks.push_back({t, Event::Clock, HoldingOf(plan, HolderAt(plan, t))});
+        clocks.push_back({t, Event::Clock, HoldingOf(plan, HolderAt(plan, t, monthDays))});
     std::vector<Event> merged;
     std::merge(events.begin(), events.end(), clocks.begin(), clocks.end(),
                std::back_inserter(merged),

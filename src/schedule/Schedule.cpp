@@ -226,14 +226,14 @@ Parsed<std::pair<std::string, int>> ParseListen(std::string_view text) {
         host = host.substr(1, host.size() - 2);
     else if (host.find_first_of("[]:") != std::string_view::npos)
         host = {};  // an IPv6 address needs its brackets, or the port cannot be told apart
-    const auto port =
-        colon == std::string_view::npos ? std::nullopt : SmallNumber(text.substr(colon + 1));
+    const int port =
+        colon == std::string_view::npos ? 0 : SmallNumber(text.substr(colon + 1)).value_or(0);
     const bool plainHost = !host.empty() && std::none_of(host.begin(), host.end(), [](char c) {
         return static_cast<unsigned char>(c) <= ' ' || c == 0x7F || c == '/';
     });
-    if (!plainHost || !port || *port < 1 || *port > 65535)
+    if (!plainHost || port < 1 || port > 65535)
         return R::Fail(Quoted(text) + " is not HOST:PORT (127.0.0.1:8266, [::1]:8266)");
-    return std::pair{std::string(host), *port};
+    return std::pair{std::string(host), port};
 }
 
 // One line the file cannot use, with the line it is on for sorting.

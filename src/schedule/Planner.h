@@ -76,6 +76,21 @@ std::vector<Change> ChangesBetween(const SignPlanInput& sign, const std::vector<
 // after each change of the zone's offset, and every day at dailyMinute local time.
 Instant NextClockSend(const SignPlanInput& sign, int dailyMinute, Instant after);
 
+// A Transfer the service makes to a sign: a Change when something else holds it, a Clock when
+// its clock is sent again on its own (with what holds it then, as every Transfer sends the
+// message too).
+struct Event {
+    Instant at;
+    enum Kind { Change, Clock } kind = Change;
+    Holding holding;
+    bool operator==(const Event&) const = default;
+};
+
+// The Transfers of (from, to] in time order; a clock send at the moment of a change is that
+// change's Transfer.
+std::vector<Event> SimulateEvents(const SignPlanInput& sign, const std::vector<Notice>& notices,
+                                  int dailyMinute, Instant from, Instant to);
+
 // After a failed Transfer, the wait before the next try: 10 s, 1 min, 5 min, then 15 min.
 // failures counts the failed tries so far (1 after the first).
 std::chrono::seconds RetryDelay(int failures);

@@ -419,7 +419,9 @@ ServiceResult<ServiceReply> CallService(const QUrl& base, const QByteArray& toke
     if (status == 401 || status == 403)
         return R::Fail(
             {kExitService,
-             QStringLiteral("meridiald at %1 refused the token (%2)").arg(where, because)});
+             QStringLiteral("meridiald at %1 refused the token%2 (%3)")
+                 .arg(where, tokenFile.isEmpty() ? QString() : QStringLiteral(" from ") + tokenFile,
+                      because)});
     // Anything else the service refuses names a value of the command line: a sign, an id, a
     // duration.
     if (status >= 400 && status < 500)

@@ -392,7 +392,7 @@ ServiceResult<ServiceReply> CallService(const QUrl& base, const QByteArray& toke
     reply->deleteLater();
 
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    const QByteArray answer = reply->readAll();
+    const QByteArray answer = reply->isOpen() ? reply->readAll() : QByteArray();
     if (timedOut || tooLarge || status == 0) {
         QString why = reply->errorString();
         if (timedOut)

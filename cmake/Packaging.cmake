@@ -23,12 +23,14 @@ set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# postinst makes the service's system user with adduser; the libraries' packages are added.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS adduser)
 # Debian's own documents, which only the package carries: the copyright file and the changelog.
 set(CPACK_MERIDIAL_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_MERIDIAL_DOCDIR ${CMAKE_INSTALL_DOCDIR})
 set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/DebianDocuments.cmake)
-# The maintainer scripts that dh_installsystemd would write for the sync's units: stop them on
-# removal, remove their links on purge. Scripts 0755, as dpkg wants them.
+# The maintainer scripts: the service's user, and what dh_installsystemd would write for the
+# units: stop them on removal, remove their links on purge. Scripts 0755, as dpkg wants them.
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
     ${PROJECT_SOURCE_DIR}/cmake/debian/postinst ${PROJECT_SOURCE_DIR}/cmake/debian/prerm
     ${PROJECT_SOURCE_DIR}/cmake/debian/postrm)

@@ -14,6 +14,7 @@
 #include "cli/Fleet.h"
 #include "cli/Listings.h"
 #include "cli/PreparedTransfer.h"
+#include "cli/ServiceClient.h"
 #include "cli/SignsFile.h"
 #include "cli/TransferOptions.h"
 #include "link/AckReply.h"
@@ -36,7 +37,8 @@ enum Exit {
     kNotAcknowledged = kExitNotAcknowledged,
     kUsage = kExitUsage,
     kOpenFailed = kExitOpenFailed,
-    kBuildFailed = kExitBuildFailed
+    kBuildFailed = kExitBuildFailed,
+    kService = kExitService
 };
 
 const QString kProgram = QStringLiteral("meridial-cli");
@@ -50,15 +52,22 @@ Commands:
   zones         the 40 time zones: row, offset code, bias, item text
   ports         COM1..COM8 with their devices, then the other serial devices found
   signs         the signs of the signs file
-  sync          a Transfer to each named sign (or --all), in parallel across ports
+  sync          a Transfer to each named sign (or --all), in parallel across ports;
+                with --now, asks meridiald to resend to every sign
+  status [NAME] what meridiald says each sign shows, whether it acknowledged, what is next
+  notify        a notice on signs for a while (--signs SPEC --message TEXT --for 30m)
+  notices       the notices meridiald holds
+  cancel ID     ends a notice
+  plan          the changes meridiald will make in the coming hours, per sign
   help [COMMAND]  this overview, or the options of one command
 
 Every command takes -h/--help and --version. Options take their value as
 '--opt value' or '--opt=value'.
 
-Exit codes: 0 acknowledged (or done), 1 not acknowledged, 2 bad option or value,
-3 the port could not be opened, 4 a frame could not be built, the message cannot be encoded
-or the sign cannot follow a --tz zone other than 'local' that year.
+Exit codes: 0 acknowledged (or done), 1 not acknowledged, 2 bad option or value (also one
+meridiald refuses), 3 the port could not be opened, 4 a frame could not be built, the message
+cannot be encoded or the sign cannot follow a --tz zone other than 'local' that year,
+5 meridiald could not be reached, refused the token or failed, or its token cannot be read.
 Settings file: $MERIDIAL_SETTINGS, else meridial.INI beside the program when it exists, else
 $XDG_CONFIG_HOME/meridial/meridial.ini with /etc/xdg/meridial/meridial.ini for missing keys.
 )";
@@ -135,8 +144,10 @@ const CommandInfo& SignsCommand();
 const CommandInfo& SyncCommand();
 
 const CommandInfo* FindCommand(const QString& name) {
-    for (const CommandInfo* info : {&TransferCommand(), &ResetIdCommand(), &ZonesCommand(),
-                                    &PortsCommand(), &SignsCommand(), &SyncCommand()})
+    for (const CommandInfo* info :
+         {&TransferCommand(), &ResetIdCommand(), &ZonesCommand(), &PortsCommand(), &SignsCommand(),
+          &SyncCommand(), &StatusCommand(), &NotifyCommand(), &NoticesCommand(), &CancelCommand(),
+          &PlanCommand()})
         if (info->name == name) return info;
     return nullptr;
 }
@@ -297,16 +308,26 @@ const CommandInfo& SyncCommand() {
             "Sends a Transfer to each named sign of the signs file: signs on different ports\n"
             "at the same time, signs sharing a port one after another in file order. One line\n"
             "per sign and a summary; exit 0 only when every sign acknowledged, else 1."),
-        {{{QStringLiteral("sign")},
-          QStringLiteral("NAME"),
-          QStringLiteral("a sign to send to; repeat for more")},
-         {{QStringLiteral("all")}, {}, QStringLiteral("every sign of the file")},
-         SignsFileOption(),
-         {{QStringLiteral("dry-run")},
-          {},
-          QStringLiteral("print each sign's frames in sending order as hex; open no port")},
-         QuietOption()},
-        QStringLiteral("Nothing is sent to any sign unless every sign's values are good.\n")};
+        [] {
+            std::vector<OptionInfo> options{
+                {{QStringLiteral("sign")},
+                 QStringLiteral("NAME"),
+                 QStringLiteral("a sign to send to; repeat for more")},
+                {{QStringLiteral("all")}, {}, QStringLiteral("every sign of the file")},
+                SignsFileOption(),
+                {{QStringLiteral("dry-run")},
+                 {},
+                 QStringLiteral("print each sign's frames in sending order as hex; open no port")},
+                QuietOption(),
+                {{QStringLiteral("now")},
+                 {},
+                 QStringLiteral("ask meridiald to resend to every sign instead of sending here")}};
+            // --signs is already there: it also leads to the schedule file beside it.
+            for (OptionInfo& option : ServiceOptions(false)) options.push_back(std::move(option));
+            return options;
+        }(),
+        QStringLiteral("Nothing is sent to any sign unless every sign's values are good.\n"
+                       "--url, --schedule and --token-file find meridiald for --now.\n")};
     return kInfo;
 }
 
@@ -334,6 +355,35 @@ int Signs(const QStringList& args) {
     return kOk;
 }
 
+// A service command's output: standard output, complaints, or usage errors with the hint.
+int Report(const CommandOutput& output, const QString& command) {
+    for (const QString& line : output.lines) Print(stdout, line);
+    std::fwrite(output.raw.constData(), 1, static_cast<std::size_t>(output.raw.size()), stdout);
+    if (output.usage) return Usage(output.errors, command);
+    for (const QString& error : output.errors) Complain(error);
+    return output.exitCode;
+}
+
+// sync --now: the service sends, to every sign; choosing signs or a dry run is sync's own.
+int SyncNowCommand(const CommandArgs& parsed) {
+    for (const char* option : {"sign", "all", "dry-run"})
+        if (parsed.Has(QLatin1String(option)))
+            return Usage(QStringLiteral("sync --now resends to every sign; it takes no --%1")
+                             .arg(QLatin1String(option)),
+                         QStringLiteral("sync"));
+    return Report(SyncNow(parsed), QStringLiteral("sync"));
+}
+
+// The commands meridiald answers: status, notify, notices, cancel, plan.
+int ServiceCommand(const CommandInfo& info, const QStringList& args,
+                   CommandOutput (*run)(const CommandArgs&)) {
+    auto parsed = ParseCommand(info, args);
+    if (!parsed) return Usage(parsed.error(), info.name);
+    if (parsed->help) return Help(info);
+    if (parsed->version) return Version();
+    return Report(run(*parsed), info.name);
+}
+
 int Sync(const QStringList& args) {
     const QString name = QStringLiteral("sync");
     auto parsed = ParseCommand(SyncCommand(), args);
@@ -342,6 +392,11 @@ int Sync(const QStringList& args) {
     if (parsed->version) return Version();
     if (!parsed->positional.isEmpty())
         return Usage(QStringLiteral("sync: unexpected '%1'").arg(parsed->positional.first()), name);
+    if (parsed->Has(QStringLiteral("now"))) return SyncNowCommand(*parsed);
+    for (const char* option : {"url", "schedule", "token-file"})
+        if (parsed->Has(QLatin1String(option)))
+            return Usage(QStringLiteral("sync: --%1 goes with --now").arg(QLatin1String(option)),
+                         name);
     QStringList wanted;
     QString file;
     bool all = false, dryRun = false, quiet = false;
@@ -512,6 +567,15 @@ int main(int argc, char* argv[]) {
     if (command == QStringLiteral("reset-id")) return ResetId(args);
     if (command == QStringLiteral("signs")) return Signs(args);
     if (command == QStringLiteral("sync")) return Sync(args);
+    if (command == QStringLiteral("status"))
+        return ServiceCommand(StatusCommand(), args, cli::Status);
+    if (command == QStringLiteral("notify"))
+        return ServiceCommand(NotifyCommand(), args, cli::Notify);
+    if (command == QStringLiteral("notices"))
+        return ServiceCommand(NoticesCommand(), args, cli::Notices);
+    if (command == QStringLiteral("cancel"))
+        return ServiceCommand(CancelCommand(), args, cli::Cancel);
+    if (command == QStringLiteral("plan")) return ServiceCommand(PlanCommand(), args, cli::Plan);
     if (command == QStringLiteral("zones"))
         return Listing(ZonesCommand(), args, ZonesText, ZonesJson);
     if (command == QStringLiteral("ports")) {

@@ -1,5 +1,7 @@
 #include "cli/ServiceClient.h"
 
+#include "daemon/Building.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -212,11 +214,6 @@ std::optional<QString> UntilUtc(const QString& text) {
     const QDateTime time = QDateTime::fromString(iso, Qt::ISODate);
     if (!time.isValid() || iso.size() <= 10) return std::nullopt;
     return time.toUTC().toString(Qt::ISODate);
-}
-
-// The plan worked out here from the signs and schedule files, without the service.
-CommandOutput OfflinePlan(const CommandArgs&) {
-    return Failed({kExitUsage, QStringLiteral("plan --offline: not yet")});
 }
 
 }  // namespace
@@ -505,7 +502,7 @@ const CommandInfo& PlanCommand() {
             std::vector<OptionInfo> options{
                 {{QStringLiteral("hours")},
                  QStringLiteral("N"),
-                 QStringLiteral("how far ahead, 1..744; default 24")},
+                 QStringLiteral("how far ahead, 1..168; default 24")},
                 {{QStringLiteral("offline")},
                  {},
                  QStringLiteral("work it out from the files, without the service")}};
@@ -621,16 +618,25 @@ CommandOutput Cancel(const CommandArgs& args) {
 CommandOutput Plan(const CommandArgs& args) {
     if (!args.positional.isEmpty())
         return UsageError(Extra(args.positional, QStringLiteral("plan")));
-    if (args.Has(QStringLiteral("offline"))) return OfflinePlan(args);
     const QString given = Arg(args, QStringLiteral("hours"));
     bool isNumber = true;
     const int hours = given.isEmpty() ? 24 : given.toInt(&isNumber);
-    if (!isNumber || hours < 1 || hours > 744)
-        return UsageError(QStringLiteral("plan: --hours %1: not a number 1..744").arg(given));
-    const auto reply =
-        Ask(LocationFrom(args), "GET", QStringLiteral("/api/plan?hours=%1").arg(hours));
-    if (!reply) return Failed(reply.error());
-    const QJsonObject plan = reply->body.object();
+    if (!isNumber || hours < 1 || hours > 168)
+        return UsageError(QStringLiteral("plan: --hours %1: not a number 1..168").arg(given));
+    QJsonObject plan;
+    if (args.Has(QStringLiteral("offline"))) {
+        // Worked out here from the signs and schedule files, as the service would, without it:
+        // a schedule is checked before it is deployed.
+        const auto building = daemon::LoadBuilding(Arg(args, QStringLiteral("signs")),
+                                                   Arg(args, QStringLiteral("schedule")));
+        if (!building) return UsageError(building.error());
+        plan = daemon::PlanJson(**building, {}, QDateTime::currentDateTimeUtc(), hours);
+    } else {
+        const auto reply =
+            Ask(LocationFrom(args), "GET", QStringLiteral("/api/plan?hours=%1").arg(hours));
+        if (!reply) return Failed(reply.error());
+        plan = reply->body.object();
+    }
     const QJsonValue signs = plan.value(QStringLiteral("signs"));
     if (!signs.isArray()) return Unexpected(LocationFrom(args), QStringLiteral("signs"));
     CommandOutput output;

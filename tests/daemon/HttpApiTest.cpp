@@ -304,6 +304,13 @@ TEST_F(HttpApiTest, FiftyConcurrentRequestsAreAllAnswered) {
     EXPECT_LT(clock.elapsed(), 5000);
 }
 
+TEST_F(HttpApiTest, ListeningOnATakenPortSaysWhy) {
+    HttpApi other(m_control, kToken);
+    const auto taken = other.Listen(QHostAddress::LocalHost, m_port);
+    ASSERT_FALSE(taken.ok());
+    EXPECT_EQ(taken.error(), QString("cannot listen on 127.0.0.1:%1: address in use").arg(m_port));
+}
+
 TEST(TokenFileTest, IsMadePrivateReusedAndRefusedWhenOpenOrShort) {
     QTemporaryDir temp;
     const QString dir = temp.path() + "/state/api";

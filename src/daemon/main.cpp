@@ -169,9 +169,9 @@ int main(int argc, char* argv[]) {
                      : address.toString())
             .arg(*port));
 
-    QSocketNotifier signals(g_signalPipe[0], QSocketNotifier::Read);
+    QSocketNotifier signalNotifier(g_signalPipe[0], QSocketNotifier::Read);
     bool stopping = false;
-    QObject::connect(&signals, &QSocketNotifier::activated, &app, [&] {
+    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, [&] {
         char number = 0;
         while (::read(g_signalPipe[0], &number, 1) == 1) {
             if (number == SIGHUP && !stopping) {

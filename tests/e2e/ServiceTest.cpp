@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <time.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>

@@ -155,7 +155,8 @@ QDateTime FromInstant(schedule::Instant instant) {
 }
 
 QString IsoText(schedule::Instant instant) {
-    return FromInstant(instant).toString(Qt::ISODate);
+    return QDateTime::fromSecsSinceEpoch(instant.time_since_epoch().count(), Qt::UTC)
+        .toString(Qt::ISODate);
 }
 
 schedule::ZoneOffsets OffsetsAround(const QTimeZone& zone, const QDateTime& around) {

@@ -1,5 +1,4 @@
-// The HTTP API on a loopback port against a stub service; clients and server share the event
-// loop, so every wait below runs it.
+// The HTTP API on loopback against a stub service; clients and server share one event loop.
 
 #include <gtest/gtest.h>
 
@@ -8,14 +7,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QFile>
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QRegularExpression>
 #include <QTcpSocket>
 #include <QTemporaryDir>
-#include <memory>
+#include <fstream>
 
 #include "daemon/api/HttpApi.h"
 #include "daemon/api/TokenFile.h"
@@ -45,30 +42,26 @@ public:
 };
 
 void Spin() { QCoreApplication::processEvents(QEventLoop::AllEvents, 10); }
+qint64 Now() { return QDateTime::currentMSecsSinceEpoch(); }
 
 struct Reply {
     int status = 0;
     QByteArray head, body;
     qint64 ms = 0;
-    QByteArray Header(const QByteArray& name) const {
-        for (const QByteArray& line : head.split('\n')) {
-            if (line.toLower().startsWith(name.toLower() + ": ")) return line.mid(name.size() + 2);
-        }
-        return {};
-    }
 };
 
 // Reads one answer: the status line, the headers and Content-Length bytes of body.
-Reply Receive(QTcpSocket& socket, QElapsedTimer clock) {
+Reply Receive(QTcpSocket& socket, qint64 since = Now()) {
     QByteArray in;
     Reply reply;
-    for (qsizetype end = -1; clock.elapsed() < 10000; Spin(), in += socket.readAll()) {
+    for (qsizetype end = -1; Now() - since < 10000; Spin(), in += socket.readAll()) {
         end = in.indexOf("\r\n\r\n");
         reply.head = in.left(end).replace("\r", "");
         reply.body = in.mid(end + 4);
-        if (end >= 0 && reply.body.size() >= reply.Header("Content-Length").toInt()) break;
+        const auto length = QRegularExpression("Content-Length: (\\d+)").match(reply.head);
+        if (end >= 0 && reply.body.size() >= length.captured(1).toInt()) break;
     }
-    reply.ms = clock.elapsed();
+    reply.ms = Now() - since;
     reply.status = in.mid(9, 3).toInt();
     return reply;
 }
@@ -89,11 +82,7 @@ protected:
         socket->write(request);
         return socket;
     }
-    Reply Exchange(const QByteArray& request) {
-        QElapsedTimer clock;
-        clock.start();
-        return Receive(*Send(request), clock);
-    }
+    Reply Exchange(const QByteArray& request) { return Receive(*Send(request)); }
 
     StubControl m_control;
     HttpApi m_api{m_control, kToken};
@@ -104,12 +93,13 @@ TEST_F(HttpApiTest, EachRequestGetsItsStatusAndReason) {
     const auto hi = [](const char* rest) {
         return R"({"signs":"all","message":"Hi")" + QByteArray(rest) + "}";
     };
-    const QByteArray bearer = "Bearer " + kToken, x151(151, 'x'), pad = "X-Pad: ";
+    const QByteArray bearer = "Bearer " + kToken, x151(151, 'x'),
+                     pad = "X-Pad: ", bearerAsked = "WWW-Authenticate: Bearer";
     const struct {
         QByteArray line, body;
         int status;
         QString contains;  // in the body, or in the error for a failure
-        QByteArray allow = {}, extra = {}, auth = "Bearer " + kToken;
+        QByteArray header = {}, extra = {}, auth = "Bearer " + kToken;
     } rows[] = {
         {"GET /api/signs", {}, 200, "lobby"},
         {"GET /api/signs/hall%2Feast", {}, 200, "hall/east"},
@@ -117,16 +107,13 @@ TEST_F(HttpApiTest, EachRequestGetsItsStatusAndReason) {
         {"GET /api/plan", {}, 200, "\"hours\":24"},
         {"GET /api/plan?hours=168", {}, 200, "\"hours\":168"},
         {"GET /api/plan?hours=0", {}, 400, "1 to 168"},
-        {"GET /api/plan?hours=169", {}, 400, "1 to 168"},
-        {"POST /api/notices", hi(R"(,"for":"30m")"), 201, "n 1"},
+        {"POST /api/notices", hi(R"(,"for":"30m")"), 201, "n 1", "Location: /api/notices/n%201"},
         {"POST /api/notices", hi(R"(,"until":"2026-12-24T17:00")"), 201, "n 1"},
         {"POST /api/notices", "{\"signs\":", 400, "not JSON"},
-        {"POST /api/notices", "[1]", 400, "JSON object"},
         {"POST /api/notices", R"({"signs":"all","for":"30m"})", 400, "\"message\" is missing"},
         {"POST /api/notices", R"({"signs":"all","message":5,"for":"2h"})", 400, "must be a string"},
         {"POST /api/notices", hi(R"(,"for":"2h","colour":1)"), 400, "unknown field \"colour\""},
         {"POST /api/notices", hi(R"(,"for":"2h","until":"2026-12-24T17:00")"), 400, "one of"},
-        {"POST /api/notices", hi(""), 400, "one of"},
         {"POST /api/notices", hi(R"(,"for":"soon")"), 400, "duration"},
         {"POST /api/notices", hi(R"(,"until":"friday")"), 400, "until"},
         {"POST /api/notices", R"({"signs":"all","for":"2h","message":")" + x151 + "\"}", 400,
@@ -135,84 +122,65 @@ TEST_F(HttpApiTest, EachRequestGetsItsStatusAndReason) {
         {"DELETE /api/notices/n1", {}, 204, ""},
         {"DELETE /api/notices/n9", {}, 404, "n9"},
         {"POST /api/sync", {}, 202, "\"queued\":2"},
-        {"GET /metrics", {}, 200, "meridial_signs 2"},
-        {"PUT /api/signs", {}, 405, "GET", "GET"},
-        {"GET /api/sync", {}, 405, "POST", "POST"},
-        {"PATCH /api/notices", {}, 405, "GET, POST", "GET, POST"},
-        {"GET /api/notices/n1", {}, 405, "DELETE", "DELETE"},
+        {"GET /metrics", {}, 200, "meridial_signs 2", "Type: text/plain; version=0.0.4"},
+        {"PUT /api/signs", {}, 405, "GET", "Allow: GET"},
+        {"PATCH /api/notices", {}, 405, "GET, POST", "Allow: GET, POST"},
         {"GET /api/nothing", {}, 404, "no such path"},
-        // The token: each failure here waits longer, and the next good row starts again.
-        {"GET /api/signs", {}, 401, "bearer token", {}, {}, ""},
-        {"GET /api/signs", {}, 401, "bearer token", {}, {}, "Basic " + kToken},
-        {"GET /api/signs", {}, 401, "bearer token", {}, {}, bearer + "x"},
+        {"GET /api/signs", {}, 401, "bearer token", bearerAsked, {}, ""},
+        {"GET /api/signs", {}, 401, "bearer token", bearerAsked, {}, "Basic " + kToken},
+        {"GET /api/signs", {}, 401, "bearer token", bearerAsked, {}, bearer + "x"},
         {"GET /api/signs", {}, 200, "lobby", {}, {}, "bearer " + kToken},
-        // The limits, checked on the raw request before Qt's server reads its body.
         {"POST /api/notices", QByteArray(65536, '{'), 400, "not JSON"},
         {"POST /api/notices", QByteArray(65537, '{'), 413, "64 KiB"},
         {"POST /api/notices", {}, 413, "chunked", {}, "Transfer-Encoding: chunked\r\n"},
         {"POST /api/notices", "{", 400, "Content-Length", {}, "Content-Length: 1\r\n"},
-        {"GET /api/signs", {}, 200, "lobby", {}, pad + QByteArray(15000, 'p') + "\r\n"},
         {"GET /api/signs", {}, 431, "16 KiB", {}, pad + QByteArray(17000, 'p') + "\r\n"},
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE((row.line + " " + row.body.left(60) + row.auth).toStdString());
         const Reply reply = Exchange(Request(row.line, row.body, row.auth, row.extra));
-        EXPECT_EQ(reply.status, row.status) << reply.body.constData();
-        EXPECT_EQ(reply.Header("Allow"), row.allow);
-        EXPECT_EQ(reply.Header("WWW-Authenticate"), row.status == 401 ? "Bearer" : "");
+        EXPECT_EQ(reply.status, row.status)
+            << row.line.constData() << " " << row.body.left(60).constData();
+        EXPECT_TRUE(reply.head.contains(row.header)) << reply.head.constData();
         const QString error = QJsonDocument::fromJson(reply.body)["error"].toString();
         EXPECT_TRUE((row.status < 400 ? QString(reply.body) : error).contains(row.contains));
-        EXPECT_TRUE(row.status < 400 || reply.Header("Content-Type") == "application/json");
+        EXPECT_TRUE(row.status < 400 || reply.head.contains("Content-Type: application/json"));
     }
 }
 
-TEST_F(HttpApiTest, ANoticeReachesTheServiceAsGivenAndIsLocated) {
+TEST_F(HttpApiTest, ANoticeReachesTheServiceAsGiven) {
     const QByteArray notice = R"({"signs":"a","message":"M",)";
-    const Reply reply = Exchange(Request("POST /api/notices", notice + R"("for":"2h"})"));
-    EXPECT_EQ(reply.Header("Location"), "/api/notices/n%201");
+    Exchange(Request("POST /api/notices", notice + R"("for":"2h"})"));
     EXPECT_EQ(m_control.last.forSeconds, 7200);
     Exchange(Request("POST /api/notices", notice + R"("until":"2026-12-24T17:00"})"));
     EXPECT_EQ(m_control.last.until, QDateTime(QDate(2026, 12, 24), QTime(17, 0), Qt::LocalTime));
-    EXPECT_FALSE(m_control.last.forSeconds.has_value());
-    const Reply metrics = Exchange(Request("GET /metrics"));
-    EXPECT_EQ(metrics.Header("Content-Type"), "text/plain; version=0.0.4");
 }
 
-TEST_F(HttpApiTest, EachWrongTokenInARowWaitsLongerWithoutHoldingUpOthers) {
-    const qint64 first = Exchange(Request("GET /api/signs", {}, "Bearer no")).ms;
-    const qint64 second = Exchange(Request("GET /api/signs", {}, "Bearer no")).ms;
-    EXPECT_GE(first, 90);
-    EXPECT_GE(second, first + 50);
-    // The third waits 400 ms; meanwhile another client is served, which resets the count.
-    QElapsedTimer clock;
-    clock.start();
-    const auto waiting = Send(Request("GET /api/signs", {}, "Bearer no"));
-    while (clock.elapsed() < 150) Spin();  // it is seen before the good one
-    const Reply good = Exchange(Request("GET /api/signs"));
-    EXPECT_EQ(good.status, 200);
-    EXPECT_LT(good.ms, 200);
-    EXPECT_GE(Receive(*waiting, clock).ms, 380);
+TEST_F(HttpApiTest, AWrongTokenWaitsWithoutHoldingUpOthers) {
+    Exchange(Request("GET /api/signs", {}, "Bearer no"));
+    const qint64 start = Now();
+    const auto waiting = Send(Request("GET /api/signs", {}, "Bearer no"));  // waits 200 ms
+    while (Now() - start < 50) Spin();
+    EXPECT_LT(Exchange(Request("GET /api/signs")).ms, 120);
+    EXPECT_GE(Receive(*waiting, start).ms, 190);
+    // The good request started the count again: 100 ms, not 400.
     EXPECT_LT(Exchange(Request("GET /api/signs", {}, "Bearer no")).ms, 350);
 }
 
 TEST_F(HttpApiTest, EveryRequestOfAKeptConnectionIsChecked) {
-    QElapsedTimer clock;
-    clock.start();
     const auto socket = Send(Request("GET /api/signs"));
-    EXPECT_EQ(Receive(*socket, clock).status, 200);
+    EXPECT_EQ(Receive(*socket).status, 200);
     socket->write(Request("GET /api/signs", {}, {}));
-    EXPECT_EQ(Receive(*socket, clock).status, 401);
+    EXPECT_EQ(Receive(*socket).status, 401);
 }
 
 qint64 ResidentKiB() {
-    QFile status("/proc/self/status");
-    status.open(QIODevice::ReadOnly);
-    const auto m = QRegularExpression("VmRSS:\\s+(\\d+)").match(QString(status.readAll()));
-    return m.captured(1).toLongLong();
+    std::ifstream statm("/proc/self/statm");
+    qint64 pages = 0;
+    statm >> pages >> pages;  // the second figure: pages in memory
+    return pages * (::sysconf(_SC_PAGESIZE) / 1024);
 }
 
-TEST_F(HttpApiTest, AHugeBodyIsRefusedAtOnceAndNotKept) {
-    // A plain socket, which goes on sending after the answer as a careless client would.
+TEST_F(HttpApiTest, AHugeBodyIsRefusedAtOnceAndNotKeptWhileTheClientGoesOnSending) {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
     sockaddr_in to{AF_INET, htons(m_port), {htonl(INADDR_LOOPBACK)}, {}};
     ::connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to);
@@ -220,15 +188,14 @@ TEST_F(HttpApiTest, AHugeBodyIsRefusedAtOnceAndNotKept) {
     QByteArray out = "POST /api/notices HTTP/1.1\r\nAuthorization: Bearer " + kToken +
                      "\r\nContent-Length: 104857600\r\n\r\n" + chunk;
     char answer[13] = {};
-    QElapsedTimer clock;
-    clock.start();
+    const qint64 start = Now();
     qint64 sent = 0, before = 0;
-    while (sent < (32 << 20) && clock.elapsed() < 8000) {
+    while (sent < (32 << 20) && Now() - start < 8000) {
         const ssize_t n = ::send(fd, out.constData(), size_t(out.size()), MSG_NOSIGNAL);
         sent += qMax<ssize_t>(n, 0);
         out = chunk;
         if (answer[0] == 0 && ::recv(fd, answer, 12, 0) == 12) before = ResidentKiB();
-        if (answer[0] == 0 && clock.elapsed() > 1000) break;  // not at once
+        if (answer[0] == 0 && Now() - start > 1000) break;  // not at once
         Spin();
     }
     EXPECT_STREQ(answer, "HTTP/1.1 413");
@@ -238,18 +205,11 @@ TEST_F(HttpApiTest, AHugeBodyIsRefusedAtOnceAndNotKept) {
 }
 
 TEST_F(HttpApiTest, FiftyConcurrentRequestsAreAllAnswered) {
-    QElapsedTimer clock;
-    clock.start();
+    const qint64 start = Now();
     std::vector<std::unique_ptr<QTcpSocket>> sockets;
     for (int i = 0; i < 50; ++i) sockets.push_back(Send(Request("GET /api/notices")));
-    for (auto& socket : sockets) EXPECT_EQ(Receive(*socket, clock).status, 200);
-    EXPECT_LT(clock.elapsed(), 5000);
-}
-
-TEST_F(HttpApiTest, ListeningOnATakenPortSaysWhy) {
-    const auto taken = HttpApi(m_control, kToken).Listen(QHostAddress::LocalHost, m_port);
-    ASSERT_FALSE(taken.ok());
-    EXPECT_EQ(taken.error(), QString("cannot listen on 127.0.0.1:%1: address in use").arg(m_port));
+    for (auto& socket : sockets) EXPECT_EQ(Receive(*socket, start).status, 200);
+    EXPECT_LT(Now() - start, 5000);
 }
 
 TEST(TokenFileTest, IsMadePrivateReusedAndRefusedWhenOpenOrShort) {
@@ -258,31 +218,21 @@ TEST(TokenFileTest, IsMadePrivateReusedAndRefusedWhenOpenOrShort) {
     const auto made = LoadOrCreateToken(dir);
     ASSERT_TRUE(made.ok()) << made.error().toStdString();
     EXPECT_TRUE(QRegularExpression("^[0-9a-f]{64}$").match(QString(made.value())).hasMatch());
-    struct stat token {
-    }, folder{};
-    ::stat(QFile::encodeName(dir + "/token"), &token);
-    ::stat(QFile::encodeName(dir), &folder);
-    EXPECT_EQ(token.st_mode & 0777, 0600u);
-    EXPECT_EQ(folder.st_mode & 0777, 0700u);
+    EXPECT_EQ(int(QFile::permissions(dir + "/token")), 0x6600);  // 0600: read-write for its owner
+    EXPECT_EQ(int(QFile::permissions(dir)), 0x7700);             // 0700
     EXPECT_EQ(LoadOrCreateToken(dir).value(), made.value());
-    const struct {
-        QByteArray content;
-        int mode;
-        QString says;  // the error, or the token
-    } rows[] = {{kToken + "\n", 0644, "chmod 600"},
-                {kToken, 0640, "chmod 600"},
-                {kToken.left(31), 0600, "at least 32"},
-                {"", 0600, "at least 32"},
-                {kToken + "\n", 0600, kToken}};
-    for (const auto& row : rows) {
+    // clang-format off
+    const std::tuple<QByteArray, mode_t, QString> rows[] = {
+        {kToken + "\n", 0644, "chmod 600"}, {kToken, 0640, "chmod 600"},
+        {kToken.left(31), 0600, "at least 32"}, {"", 0600, "at least 32"}, {kToken, 0600, kToken}};
+    // clang-format on
+    for (const auto& [content, mode, says] : rows) {
         QFile file(dir + "/token");
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(row.content);
-        file.close();
-        ::chmod(QFile::encodeName(file.fileName()), mode_t(row.mode));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(content) >= 0 && file.flush());
+        ::chmod(QFile::encodeName(file.fileName()), mode);
         const auto loaded = LoadOrCreateToken(dir);
-        EXPECT_EQ(loaded.ok(), row.says == kToken) << row.content.constData();
-        EXPECT_TRUE((loaded.ok() ? QString(loaded.value()) : loaded.error()).contains(row.says));
+        EXPECT_EQ(loaded.ok(), says == kToken) << content.constData();
+        EXPECT_TRUE((loaded.ok() ? QString(loaded.value()) : loaded.error()).contains(says));
     }
 }
 

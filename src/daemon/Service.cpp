@@ -1,5 +1,7 @@
 #include "daemon/Service.h"
 
+#include "daemon/SignPicture.h"
+
 #include <QThread>
 #include <algorithm>
 #include <cstdio>
@@ -294,6 +296,27 @@ void Service::Record(const QString& name, const QString& kind, const schedule::H
     }
     Log(logLine);
     Save();
+    Changed(name);
+}
+
+void Service::OnSignChanged(std::function<void(const QString& name)> listener) {
+    m_listeners.push_back(std::move(listener));
+}
+
+void Service::Changed(const QString& name) {
+    for (const auto& listener : m_listeners) listener(name);
+}
+
+std::optional<QString> Service::CheckMessage(const QString& message) const {
+    return MessageRefusal(*m_building->settings, message);
+}
+
+std::optional<Picture> Service::SignPicture(const QString& name, const QString& format) const {
+    const int index = m_building->IndexOf(name);
+    if (index < 0) return std::nullopt;
+    const auto known = m_state.signs.find(name);
+    return DrawSignPicture(known == m_state.signs.end() ? SignState{} : known->second,
+                           ToInstant(Now()), format);
 }
 
 void Service::DropEndedNotices() {
@@ -437,6 +460,7 @@ Result<QString, QString> Service::AddNotice(const NoticeRequest& request) {
         Replan(index);
         if (!(m_planned[static_cast<std::size_t>(index)].now == before))
             Enqueue(index, QStringLiteral("notice"));
+        Changed(Q(name));
     }
     Save();
     Arm();
@@ -463,6 +487,7 @@ bool Service::CancelNotice(const QString& id) {
         Replan(index);
         if (!(m_planned[static_cast<std::size_t>(index)].now == before))
             Enqueue(index, QStringLiteral("change"));
+        Changed(Q(name));
     }
     Save();
     Arm();

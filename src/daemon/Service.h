@@ -47,6 +47,12 @@ public:
     bool CancelNotice(const QString& id) override;
     QJsonObject SyncNow() override;
     QString Metrics() const override;
+    std::optional<Picture> SignPicture(const QString& name, const QString& format) const override;
+    std::optional<QString> CheckMessage(const QString& message) const override;
+
+    // Called with a sign's name whenever what the API tells of it may have changed: a Transfer
+    // ended, a notice began or ended, the plan changed. Several may listen.
+    void OnSignChanged(std::function<void(const QString& name)> listener);
 
 private:
     struct Line;
@@ -66,6 +72,7 @@ private:
     void DropEndedNotices();
     void SendWhatIsNotThere(const QString& kind);
     void Save();
+    void Changed(const QString& name);
     Line& LineFor(const LinkTarget& target);
     QJsonObject SignJson(int index) const;
 
@@ -77,6 +84,7 @@ private:
     QTimer m_timer;
     bool m_stopping = false;
     std::function<void()> m_stopped;
+    std::vector<std::function<void(const QString&)>> m_listeners;
 };
 
 }  // namespace meridial::daemon

@@ -18,6 +18,12 @@ struct NoticeRequest {
     QDateTime until;  // valid when given instead of forSeconds
 };
 
+// A picture of a sign, ready to send.
+struct Picture {
+    QByteArray contentType;  // "image/svg+xml", "image/png"
+    QByteArray bytes;
+};
+
 // What the HTTP API (and anything else that drives the service) may ask of it. Called on the
 // service's own thread; every answer is ready at once.
 class ServiceControl {
@@ -40,6 +46,12 @@ public:
     virtual QJsonObject SyncNow() = 0;
     // The Prometheus text for /metrics.
     virtual QString Metrics() const = 0;
+    // What the sign shows now, drawn from the frames it last acknowledged; "svg" or "png".
+    // Nothing when there is no sign of that name.
+    virtual std::optional<Picture> SignPicture(const QString& name, const QString& format) const = 0;
+    // Why no sign could take the message (empty, too long, a character the code page lacks),
+    // or nothing when every sign can: the same check a notice gets.
+    virtual std::optional<QString> CheckMessage(const QString& message) const = 0;
 };
 
 }  // namespace meridial::daemon

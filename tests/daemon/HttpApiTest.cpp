@@ -38,6 +38,10 @@ public:
     bool CancelNotice(const QString& id) override { return id == "n1"; }
     QJsonObject SyncNow() override { return {{"queued", 2}}; }
     QString Metrics() const override { return "meridial_signs 2\n"; }
+    std::optional<Picture> SignPicture(const QString&, const QString&) const override {
+        return std::nullopt;
+    }
+    std::optional<QString> CheckMessage(const QString&) const override { return std::nullopt; }
     NoticeRequest last;
 };
 

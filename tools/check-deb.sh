@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the .deb from a build folder, lists it, unpacks it into a scratch root, runs the
-# installed meridial-cli from there, runs the maintainer scripts through an install, enable,
-# removal and purge of the sync timer there, and runs lintian on the package; any lintian error
-# fails.
+# installed meridial-cli and meridiald from there, runs the maintainer scripts through an install,
+# enable, removal and purge of the sync timer and the service there, and runs lintian on the
+# package; any lintian error fails.
 # Usage: tools/check-deb.sh BUILD_DIR
 set -euo pipefail
 build=$(cd "${1:?usage: $0 BUILD_DIR}" && pwd)
@@ -26,11 +26,12 @@ dpkg-deb --contents "$deb" | awk '{print $1, $6}'
 
 root="$work/root"
 dpkg -x "$deb" "$root"
-for f in usr/bin/meridial-cli usr/bin/meridial-sign usr/bin/meridial-sign-view \
+for f in usr/bin/meridial-cli usr/bin/meridial-sign usr/bin/meridial-sign-view usr/bin/meridiald \
          usr/share/doc/meridial/copyright usr/share/doc/meridial/LICENSE \
          usr/share/doc/meridial/README.md usr/share/man/man1/meridial-cli.1.gz \
          usr/share/man/man1/meridial-sign.1.gz usr/share/man/man1/meridial-sign-view.1.gz \
          usr/share/bash-completion/completions/meridial-cli \
+         usr/share/man/man8/meridiald.8.gz usr/lib/systemd/system/meridiald.service \
          usr/lib/systemd/system/meridial-sync.service usr/lib/systemd/system/meridial-sync.timer; do
   [ -e "$root/$f" ] || { echo "missing from the package: /$f"; exit 1; }
 done
@@ -50,6 +51,9 @@ run "$root/usr/bin/meridial-cli" ports | tee "$work/ports" | tail -n 1
 grep -qx "Settings file: $home/.config/meridial/meridial.ini" "$work/ports" ||
   { echo "meridial-cli uses a settings file outside the user's configuration"; exit 1; }
 
+run "$root/usr/bin/meridiald" --version | grep -qx "meridiald [0-9][0-9.]*" ||
+  { echo "the installed meridiald does not run"; exit 1; }
+
 echo "== maintainer scripts"
 control="$work/control"
 dpkg-deb --control "$deb" "$control"
@@ -68,11 +72,13 @@ wants="$root/etc/systemd/system/timers.target.wants"
 mkdir -p "$wants" "$root/var/lib/systemd"
 maint postinst configure
 ln -s /usr/lib/systemd/system/meridial-sync.timer "$wants/"
+mkdir -p "$root/etc/systemd/system/multi-user.target.wants"
+ln -s /usr/lib/systemd/system/meridiald.service "$root/etc/systemd/system/multi-user.target.wants/"
 maint prerm remove
 rm -r "$root/usr/lib/systemd"
 maint postrm remove
 maint postrm purge
-left=$(find "$root/etc/systemd" "$root/var/lib/systemd" -name 'meridial-sync*')
+left=$(find "$root/etc/systemd" "$root/var/lib/systemd" -name 'meridial*')
 [ -z "$left" ] || { echo "left behind by a purge:"; echo "$left"; exit 1; }
 echo "purge leaves no unit link"
 

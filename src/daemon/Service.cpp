@@ -454,17 +454,21 @@ Result<QString, QString> Service::AddNotice(const NoticeRequest& request) {
     m_state.notices.push_back(notice);
     Log(QStringLiteral("notice %1 for %2 until %3: \"%4\"")
             .arg(Q(notice.id), request.signs, IsoText(notice.until), request.message));
-    for (const std::string& name : notice.signs) {
+    Replanned(notice.signs, QStringLiteral("notice"));
+    return Q(notice.id);
+}
+
+void Service::Replanned(const std::vector<std::string>& names, const QString& kind) {
+    for (const std::string& name : names) {
         const int index = m_building->IndexOf(Q(name));
+        if (index < 0) continue;
         const schedule::Holding before = m_planned[static_cast<std::size_t>(index)].now;
         Replan(index);
-        if (!(m_planned[static_cast<std::size_t>(index)].now == before))
-            Enqueue(index, QStringLiteral("notice"));
+        if (!(m_planned[static_cast<std::size_t>(index)].now == before)) Enqueue(index, kind);
         Changed(Q(name));
     }
     Save();
     Arm();
-    return Q(notice.id);
 }
 
 QJsonArray Service::Notices() const {
@@ -480,17 +484,7 @@ bool Service::CancelNotice(const QString& id) {
     const std::vector<std::string> signs = at->signs;
     m_state.notices.erase(at);
     Log(QStringLiteral("notice %1 ended early").arg(id));
-    for (const std::string& name : signs) {
-        const int index = m_building->IndexOf(Q(name));
-        if (index < 0) continue;
-        const schedule::Holding before = m_planned[static_cast<std::size_t>(index)].now;
-        Replan(index);
-        if (!(m_planned[static_cast<std::size_t>(index)].now == before))
-            Enqueue(index, QStringLiteral("change"));
-        Changed(Q(name));
-    }
-    Save();
-    Arm();
+    Replanned(signs, QStringLiteral("change"));
     return true;
 }
 

@@ -61,6 +61,8 @@ private:
     QDateTime Now() const;
     void Replan(int index);
     void ReplanAll();
+    // The notices of these signs changed: each is planned again and sent what now holds it.
+    void Replanned(const std::vector<std::string>& names, const QString& kind);
     void Enqueue(int index, const QString& kind);
     void Kick(Line& line);
     void Finished(Line* line, QString name, QString kind, schedule::Holding holding,

@@ -1,7 +1,5 @@
 #include "cli/ServiceClient.h"
 
-#include "daemon/Building.h"
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -23,6 +21,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "cli/Building.h"
 #include "cli/SignsFile.h"
 #include "link/AckReply.h"
 
@@ -627,10 +626,10 @@ CommandOutput Plan(const CommandArgs& args) {
     if (args.Has(QStringLiteral("offline"))) {
         // Worked out here from the signs and schedule files, as the service would, without it:
         // a schedule is checked before it is deployed.
-        const auto building = daemon::LoadBuilding(Arg(args, QStringLiteral("signs")),
+        const auto building = LoadBuilding(Arg(args, QStringLiteral("signs")),
                                                    Arg(args, QStringLiteral("schedule")));
         if (!building) return UsageError(building.error());
-        plan = daemon::PlanJson(**building, {}, QDateTime::currentDateTimeUtc(), hours);
+        plan = PlanJson(**building, {}, QDateTime::currentDateTimeUtc(), hours);
     } else {
         const auto reply =
             Ask(LocationFrom(args), "GET", QStringLiteral("/api/plan?hours=%1").arg(hours));

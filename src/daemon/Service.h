@@ -7,7 +7,7 @@
 #include <optional>
 #include <vector>
 
-#include "daemon/Building.h"
+#include "cli/Building.h"
 #include "daemon/ServiceControl.h"
 #include "daemon/SignState.h"
 #include "link/Waiter.h"

@@ -5,7 +5,7 @@
 #include <QJsonDocument>
 #include <QSaveFile>
 
-#include "daemon/Building.h"
+#include "cli/Building.h"
 
 namespace meridial::daemon {
 namespace {

@@ -14,7 +14,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "daemon/Building.h"
+#include "cli/Building.h"
 #include "daemon/Service.h"
 #include "daemon/api/HttpApi.h"
 #include "daemon/api/TokenFile.h"

@@ -1,4 +1,4 @@
-#include "daemon/Building.h"
+#include "cli/Building.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,7 +10,7 @@
 #include "message/TextEncoding.h"
 #include "zone/DstRules.h"
 
-namespace meridial::daemon {
+namespace meridial {
 namespace {
 
 using Loaded = Result<std::shared_ptr<const Building>, QString>;
@@ -205,4 +205,4 @@ QJsonObject PlanJson(const Building& building, const std::vector<schedule::Notic
                        {QStringLiteral("signs"), signs}};
 }
 
-}  // namespace meridial::daemon
+}  // namespace meridial

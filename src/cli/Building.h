@@ -15,7 +15,7 @@
 #include "schedule/Planner.h"
 #include "schedule/Schedule.h"
 
-namespace meridial::daemon {
+namespace meridial {
 
 // One sign of the building as the service keeps it.
 struct BuildingSign {
@@ -70,4 +70,4 @@ QDateTime FromInstant(schedule::Instant instant);
 // "2026-12-09T07:00:00Z"
 QString IsoText(schedule::Instant instant);
 
-}  // namespace meridial::daemon
+}  // namespace meridial

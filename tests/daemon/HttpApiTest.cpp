@@ -41,7 +41,10 @@ public:
     std::optional<Picture> SignPicture(const QString&, const QString&) const override {
         return std::nullopt;
     }
-    std::optional<QString> CheckMessage(const QString&) const override { return std::nullopt; }
+    std::optional<QString> CheckMessage(const QString& message) const override {
+        if (message.size() <= 150) return std::nullopt;
+        return QString("the message is 151 characters");
+    }
     NoticeRequest last;
 };
 
@@ -139,6 +142,19 @@ TEST_F(HttpApiTest, EachRequestGetsItsStatusAndReason) {
         {"POST /api/notices", {}, 413, "chunked", {}, "Transfer-Encoding: chunked\r\n"},
         {"POST /api/notices", "{", 400, "Content-Length", {}, "Content-Length: 1\r\n"},
         {"GET /api/signs", {}, 431, "16 KiB", {}, pad + QByteArray(17000, 'p') + "\r\n"},
+        // The page's files alone are open without a token, and only to GET.
+        {"GET /", {}, 200, "<title>", "Content-Security-Policy: default-src 'self'", {}, ""},
+        {"GET /app.js", {}, 200, "textContent", "Content-Type: text/javascript", {}, ""},
+        {"GET /style.css", {}, 200, "{", "X-Content-Type-Options: nosniff", {}, "Bearer no"},
+        {"GET /?a=1", {}, 401, "bearer token", {}, {}, ""},
+        {"GET /index.html", {}, 401, "bearer token", {}, {}, ""},
+        {"POST /", "{}", 401, "bearer token", {}, {}, ""},
+        {"GET //app.js", {}, 401, "bearer token", {}, {}, ""},
+        {"GET /style.css", {}, 413, "64 KiB", {}, "Content-Length: 65537\r\n", ""},
+        {"POST /api/check", R"({"message":"Hi"})", 200, "{\"ok\":true}"},
+        {"POST /api/check", R"({"message":")" + x151 + "\"}", 200, "is 151 characters"},
+        {"POST /api/check", R"({"text":"Hi"})", 400, "\"message\""},
+        {"GET /api/check", {}, 405, "POST", "Allow: POST"},
     };
     for (const auto& row : rows) {
         const Reply reply = Exchange(Request(row.line, row.body, row.auth, row.extra));

@@ -1,5 +1,6 @@
 #include "daemon/api/HttpApi.h"
 
+#include <QFile>
 #include <QHttpServer>
 #include <QHttpServerRequest>
 #include <QHttpServerResponse>
@@ -49,7 +50,51 @@ bool IsDigits(const QString& text) {
            std::all_of(text.begin(), text.end(), [](QChar c) { return c >= '0' && c <= '9'; });
 }
 
+// The page's files, built in as a Qt resource: answered without a token, since a browser asks
+// for them before the page can ask for one. Only these exact paths; everything else needs it.
+struct PageFile {
+    const char* path;
+    const char* resource;
+    const char* type;
+};
+constexpr PageFile kPageFiles[] = {
+    {"/", ":/web/index.html", "text/html; charset=utf-8"},
+    {"/app.js", ":/web/app.js", "text/javascript; charset=utf-8"},
+    {"/style.css", ":/web/style.css", "text/css; charset=utf-8"},
+};
+
+const PageFile* PageFileAt(const QUrl& url) {
+    if (url.hasQuery() || url.hasFragment()) return nullptr;
+    const QString path = url.path(QUrl::FullyEncoded);
+    for (const PageFile& file : kPageFiles)
+        if (path == QLatin1String(file.path)) return &file;
+    return nullptr;
+}
+
+QHttpServerResponse Page(const PageFile& file) {
+    QFile resource(QString::fromLatin1(file.resource));
+    if (!resource.open(QIODevice::ReadOnly)) return NotFound();
+    QHttpServerResponse response(QByteArray(file.type), resource.readAll());
+    // Nothing but the page's own files may run or be loaded, pictures come in as blobs, and no
+    // other site may frame the page to make its buttons act for it.
+    response.addHeader(QByteArrayLiteral("Content-Security-Policy"),
+                       QByteArrayLiteral("default-src 'self'; img-src 'self' blob:; "
+                                         "frame-ancestors 'none'"));
+    response.addHeader(QByteArrayLiteral("X-Content-Type-Options"), QByteArrayLiteral("nosniff"));
+    response.addHeader(QByteArrayLiteral("Referrer-Policy"), QByteArrayLiteral("no-referrer"));
+    // A new meridiald may bring a new page; the browser asks again each time.
+    response.addHeader(QByteArrayLiteral("Cache-Control"), QByteArrayLiteral("no-cache"));
+    return response;
+}
+
 }  // namespace
+
+bool IsPublicPageRequest(const QByteArray& method, const QByteArray& target) {
+    if (method != "GET") return false;
+    for (const PageFile& file : kPageFiles)
+        if (target == file.path) return true;
+    return false;
+}
 
 HttpApi::HttpApi(ServiceControl& control, QByteArray token, QObject* parent)
     : QObject(parent),
@@ -95,6 +140,9 @@ Result<quint16, QString> HttpApi::Listen(const QHostAddress& address, quint16 po
 }
 
 QHttpServerResponse HttpApi::Answer(const QHttpServerRequest& request) {
+    if (request.method() == Method::Get) {
+        if (const PageFile* file = PageFileAt(request.url())) return Page(*file);
+    }
     // The guard has checked the token already; this holds should a request ever reach the
     // server some other way.
     if (!m_gate->Accepts(request.value(QByteArrayLiteral("authorization")))) {
@@ -139,6 +187,10 @@ QHttpServerResponse HttpApi::Answer(const QHttpServerRequest& request) {
         if (method != Method::Get) return NotAllowed("GET");
         return Plan(request);
     }
+    if (what == QLatin1String("check")) {
+        if (method != Method::Post) return NotAllowed("POST");
+        return Check(request);
+    }
     if (what == QLatin1String("sync")) {
         if (method != Method::Post) return NotAllowed("POST");
         return QHttpServerResponse(m_control.SyncNow(), Status::Accepted);
@@ -160,6 +212,20 @@ QHttpServerResponse HttpApi::Plan(const QHttpServerRequest& request) {
         }
     }
     return m_control.Plan(hours);
+}
+
+QHttpServerResponse HttpApi::Check(const QHttpServerRequest& request) {
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(request.body(), &parseError);
+    const QJsonObject body = document.object();
+    if (parseError.error != QJsonParseError::NoError || !document.isObject() || body.size() != 1 ||
+        !body.value(u"message").isString()) {
+        return Error(Status::BadRequest, QStringLiteral("the body must be {\"message\": \"...\"}"));
+    }
+    const std::optional<QString> refusal = m_control.CheckMessage(body[u"message"].toString());
+    if (refusal)
+        return QJsonObject{{QStringLiteral("ok"), false}, {QStringLiteral("reason"), *refusal}};
+    return QJsonObject{{QStringLiteral("ok"), true}};
 }
 
 QHttpServerResponse HttpApi::AddNotice(const QHttpServerRequest& request) {

@@ -17,6 +17,10 @@ namespace meridial::daemon {
 
 class TokenGate;
 
+// Whether a request line's method and target ask for one of the web page's files, which are
+// served without a token: exactly GET of "/", "/app.js" or "/style.css", nothing else.
+bool IsPublicPageRequest(const QByteArray& method, const QByteArray& target);
+
 // The service's HTTP API: JSON over ServiceControl, every request with the bearer token.
 // Lives on the service's thread; each answer is computed at once.
 class HttpApi : public QObject {
@@ -34,6 +38,7 @@ private:
     QHttpServerResponse Answer(const QHttpServerRequest& request);
     QHttpServerResponse Plan(const QHttpServerRequest& request);
     QHttpServerResponse AddNotice(const QHttpServerRequest& request);
+    QHttpServerResponse Check(const QHttpServerRequest& request);
 
     ServiceControl& m_control;
     std::shared_ptr<TokenGate> m_gate;

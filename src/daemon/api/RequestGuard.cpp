@@ -1,5 +1,7 @@
 #include "daemon/api/RequestGuard.h"
 
+#include "daemon/api/HttpApi.h"
+
 #include <QCryptographicHash>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -123,12 +125,16 @@ private:
         if (length.value_or(0) > RequestGuard::kMaxBodyBytes) {
             return Refuse(413, "the request body is larger than 64 KiB");
         }
+        m_bodyLeft = length.value_or(0);
+        // The page's own files are fetched by a browser that has no token yet; they hold
+        // nothing secret and change nothing.
+        const QList<QByteArray> request = lines[0].trimmed().split(' ');
+        if (request.size() == 3 && IsPublicPageRequest(request[0], request[1])) return;
         const QHostAddress peer = m_socket->peerAddress();
         if (authorizations != 1 || !m_gate->Accepts(authorization)) {
             return Refuse(401, "a valid bearer token is needed", m_gate->Failed(peer));
         }
         m_gate->Succeeded(peer);
-        m_bodyLeft = length.value_or(0);
     }
 
     // Takes the connection from Qt's server and answers it here, after `delayMs`.

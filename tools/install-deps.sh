@@ -17,6 +17,8 @@ build=(g++ cmake make pkg-config qt6-base-dev qt6-serialport-dev qt6-httpserver-
 demo=("${build[@]}" x11-utils)
 windows=(cmake make g++-mingw-w64-x86-64-posix googletest wine wine64 python3 nsis xvfb xauth xdotool)
 test=("${demo[@]}" "${windows[@]}" libgtest-dev libgmock-dev dpkg-dev file lintian ser2net)
+# The web page test drives headless Chromium with Selenium under /usr/bin/python3.
+test+=(chromium chromium-driver python3-selenium)
 case $need in
   build) packages=("${build[@]}") ;;
   demo) packages=("${demo[@]}") ;;

@@ -138,8 +138,6 @@
         const card = {name, li: el('li', 'sign'), img: el('img', 'picture'), url: null};
         card.li.setAttribute('aria-label', name);
         card.img.alt = `What ${name} shows now`;
-        card.img.width = 480;
-        card.img.height = 96;
         const list = el('dl');
         const row = (label) => {
             list.append(el('dt', '', label));

@@ -1,19 +1,8 @@
 #!/usr/bin/python3
-"""meridiald's web page in headless Chromium against the service and two virtual signs.
-
-Usage: page_test.py MERIDIALD MERIDIAL_SIGN OUT_DIR. Exits 77 (skipped) without chromium,
-chromedriver or selenium. Leaves page-1280.png and page-390.png in OUT_DIR and prints the
-page's bytes and the time from page load to every picture shown.
-"""
-import json
-import os
-import shutil
-import socket
-import subprocess
-import sys
-import tempfile
-import time
-import urllib.request
+"""meridiald's web page in headless Chromium against the service and virtual signs.
+page_test.py MERIDIALD MERIDIAL_SIGN OUT_DIR: screenshots into OUT_DIR, figures printed; 77 when
+chromium, chromedriver or selenium is missing."""
+import json, os, shutil, socket, subprocess, sys, tempfile, time, urllib.request
 
 try:
     from selenium import webdriver
@@ -31,12 +20,10 @@ DAEMON, SIGN, OUT = sys.argv[1:4]
 TMP = tempfile.mkdtemp(prefix="meridial-web-")
 children = []
 
-
 def free_port():
     with socket.socket() as s:
         s.bind(("127.0.0.1", 0))
         return s.getsockname()[1]
-
 
 def virtual_sign(name):
     log = os.path.join(TMP, name + ".jsonl")
@@ -44,14 +31,12 @@ def virtual_sign(name):
     children.append(p)
     return p.stdout.readline().strip(), log
 
-
 def bodies(log):
     """The message bodies the virtual sign decoded, in order: the oracle for what it shows."""
     if not os.path.exists(log):
         return []
     frames = [json.loads(line) for line in open(log) if line.strip()]
     return [f["decoded"]["body"] for f in frames if f.get("kind") == "message"]
-
 
 def start_daemon(signs):
     """signs: (name, device, groups, message); returns (port, token, folder)."""
@@ -74,7 +59,6 @@ def start_daemon(signs):
     token = open(os.path.join(folder, "state", "token")).read().strip()
     return port, token, p
 
-
 def wait(condition, seconds, what):
     end = time.time() + seconds
     while time.time() < end:
@@ -86,28 +70,23 @@ def wait(condition, seconds, what):
         time.sleep(0.05)
     raise AssertionError(what)
 
-
 def browser():
     options = webdriver.ChromeOptions()
     for arg in ("--headless=new", "--no-sandbox", "--disable-gpu", "--window-size=1280,900"):
         options.add_argument(arg)
     return webdriver.Chrome(service=Service(CHROMEDRIVER), options=options)
 
-
 def card(driver, name):
     return driver.find_element(By.CSS_SELECTOR, f'#signs li[aria-label="{name}"]')
-
 
 def field(driver, name, label):
     """The text of one of a sign's rows (State, Shows, Next)."""
     return card(driver, name).find_element(By.XPATH, f'.//dt[.="{label}"]/following-sibling::dd[1]').text
 
-
 def pictures_shown(driver):
     return driver.execute_script(
         "return [...document.querySelectorAll('#signs img')].every("
         "i => i.src.startsWith('blob:') && i.complete && i.naturalWidth > 0)")
-
 
 def screenshot(driver, width, path):
     driver.set_window_size(width, 900)
@@ -115,7 +94,6 @@ def screenshot(driver, width, path):
     driver.set_window_size(width, height + 140)  # the window's frame, in headless mode too
     time.sleep(0.3)
     driver.save_screenshot(path)
-
 
 def main():
     lobby_device, lobby_log = virtual_sign("lobby")
@@ -195,11 +173,9 @@ def main():
     finally:
         driver.quit()
 
-
 def api(base, token, path):
     request = urllib.request.Request(base + path, headers={"Authorization": "Bearer " + token})
     return json.load(urllib.request.urlopen(request))
-
 
 def figures(driver, base, token):
     size = sum(len(urllib.request.urlopen(base + p).read()) for p in ("/", "/app.js", "/style.css"))
@@ -218,17 +194,12 @@ def figures(driver, base, token):
     count = len(driver.find_elements(By.CSS_SELECTOR, "#signs img"))
     print(f"figure: page load to all {count} pictures shown: {ms:.0f} ms")
 
-
 if __name__ == "__main__":
     try:
         main()
     finally:
         for child in children:
             child.terminate()
-        for child in children:
-            try:
-                child.wait(5)
-            except subprocess.TimeoutExpired:
-                child.kill()
+            child.wait(5)
         shutil.rmtree(TMP, ignore_errors=True)
     print("page test passed")

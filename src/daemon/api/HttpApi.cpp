@@ -110,6 +110,20 @@ QHttpServerResponse HttpApi::Answer(const QHttpServerRequest& request) {
         return QHttpServerResponse(QByteArrayLiteral("text/plain; version=0.0.4"),
                                    m_control.Metrics().toUtf8());
     }
+    // /api/signs/NAME/picture.svg and .png: drawn anew on each request, so never cached.
+    if (path.size() == 4 && path[0] == QLatin1String("api") && path[1] == QLatin1String("signs")) {
+        const QString format = path[3] == QLatin1String("picture.svg")   ? QStringLiteral("svg")
+                               : path[3] == QLatin1String("picture.png") ? QStringLiteral("png")
+                                                                         : QString();
+        if (format.isEmpty()) return NotFound();
+        if (method != Method::Get) return NotAllowed("GET");
+        const std::optional<Picture> picture = m_control.SignPicture(path[2], format);
+        if (!picture)
+            return Error(Status::NotFound, QStringLiteral("no sign named \"%1\"").arg(path[2]));
+        QHttpServerResponse response(picture->contentType, picture->bytes);
+        response.addHeader(QByteArrayLiteral("Cache-Control"), QByteArrayLiteral("no-store"));
+        return response;
+    }
     if (path.size() < 2 || path.size() > 3 || path[0] != QLatin1String("api")) return NotFound();
     const QString& what = path[1];
     const bool item = path.size() == 3;

@@ -455,7 +455,7 @@ const CommandInfo& NotifyCommand() {
         [] {
             std::vector<OptionInfo> options{
                 {{QStringLiteral("signs")},
-                 QStringLiteral("SPEC"),
+                 QStringLiteral("SIGNS"),
                  QStringLiteral("the signs: NAME[,NAME...], group:GROUP or all")},
                 {{QStringLiteral("message")}, QStringLiteral("TEXT"), QStringLiteral("the notice")},
                 {{QStringLiteral("for")},
@@ -544,7 +544,7 @@ CommandOutput Notify(const CommandArgs& args) {
     const QString duration = Arg(args, QStringLiteral("for"));
     const QString until = Arg(args, QStringLiteral("until"));
     if (signs.trimmed().isEmpty())
-        return UsageError(QStringLiteral("notify: name the signs with --signs SPEC"));
+        return UsageError(QStringLiteral("notify: name the signs with --signs SIGNS"));
     if (message.trimmed().isEmpty())
         return UsageError(QStringLiteral("notify: give the notice's text with --message TEXT"));
     if (duration.isEmpty() == until.isEmpty())
@@ -626,8 +626,8 @@ CommandOutput Plan(const CommandArgs& args) {
     if (args.Has(QStringLiteral("offline"))) {
         // Worked out here from the signs and schedule files, as the service would, without it:
         // a schedule is checked before it is deployed.
-        const auto building = LoadBuilding(Arg(args, QStringLiteral("signs")),
-                                                   Arg(args, QStringLiteral("schedule")));
+        const auto building =
+            LoadBuilding(Arg(args, QStringLiteral("signs")), Arg(args, QStringLiteral("schedule")));
         if (!building) return UsageError(building.error());
         plan = PlanJson(**building, {}, QDateTime::currentDateTimeUtc(), hours);
     } else {

@@ -55,7 +55,7 @@ Commands:
   sync          a Transfer to each named sign (or --all), in parallel across ports;
                 with --now, asks meridiald to resend to every sign
   status [NAME] what meridiald says each sign shows, whether it acknowledged, what is next
-  notify        a notice on signs for a while (--signs SPEC --message TEXT --for 30m)
+  notify        a notice on signs for a while (--signs SIGNS --message TEXT --for 30m)
   notices       the notices meridiald holds
   cancel ID     ends a notice
   plan          the changes meridiald will make in the coming hours, per sign

@@ -689,7 +689,7 @@ std::optional<std::chrono::seconds> ParseDuration(std::string_view text) {
     return std::chrono::seconds(total);
 }
 
-Result<std::vector<std::string>, std::string> ResolveSigns(std::string_view spec,
+Result<std::vector<std::string>, std::string> ResolveSigns(std::string_view named,
                                                            const std::vector<SignInfo>& signs) {
     using R = Result<std::vector<std::string>, std::string>;
     std::vector<bool> chosen(signs.size(), false);
@@ -697,8 +697,8 @@ Result<std::vector<std::string>, std::string> ResolveSigns(std::string_view spec
     auto problem = [&](const std::string& what) {
         unknown += (unknown.empty() ? "" : ", ") + what;
     };
-    if (Trim(spec).empty()) return R::Fail("names no sign");
-    for (std::string_view item : SplitItems(spec)) {
+    if (Trim(named).empty()) return R::Fail("names no sign");
+    for (std::string_view item : SplitItems(named)) {
         bool found = false;
         if (item.empty()) {
             problem("an empty item");

@@ -35,14 +35,14 @@ struct SignInfo {
 
 // One section of a schedule file.
 struct ScheduleEntry {
-    std::string name;  // the section's name
-    int line = 0;      // of its header
+    std::string name;                // the section's name
+    int line = 0;                    // of its header
     std::vector<std::string> signs;  // the names "signs=" resolves to, in signs-file order
     std::string message;             // UTF-8; a message-file already read
     std::optional<int> speed;
     std::uint8_t days = kEveryDay;
-    std::optional<int> from;  // minutes after local midnight; both or neither
-    std::optional<int> to;    // before "from" when the window passes midnight
+    std::optional<int> from;      // minutes after local midnight; both or neither
+    std::optional<int> to;        // before "from" when the window passes midnight
     std::vector<DateSpan> dates;  // empty: every date
     Rank rank = Rank::Weekday;    // OneOff when any span has years, Yearly when dates are given
 };
@@ -89,7 +89,7 @@ std::optional<std::chrono::seconds> ParseDuration(std::string_view text);
 
 // "floor1,lobby", "group:floor1", "all": the signs a notice or an entry names, in signs-file
 // order; an error names what does not exist.
-Result<std::vector<std::string>, std::string> ResolveSigns(std::string_view spec,
+Result<std::vector<std::string>, std::string> ResolveSigns(std::string_view named,
                                                            const std::vector<SignInfo>& signs);
 
 }  // namespace meridial::schedule

@@ -142,10 +142,12 @@ private:
         m_refused = true;
         QObject::disconnect(m_socket, &QTcpSocket::readyRead, nullptr, nullptr);
         // What Qt's server holds of a half-read request is dropped, and so is the rest.
+        // Qt reads all the kernel holds on each notification unless its buffer is bounded;
+        // bounded, a client that goes on sending costs a few small reads, never a big buffer.
         if (m_socket->isTransactionStarted()) m_socket->commitTransaction();
-        m_socket->skip(m_socket->bytesAvailable());
-        connect(m_socket, &QTcpSocket::readyRead, this,
-                [this] { m_socket->skip(m_socket->bytesAvailable()); });
+        m_socket->setReadBufferSize(kDrainBytes);
+        Drain();
+        connect(m_socket, &QTcpSocket::readyRead, this, [this] { Drain(); });
         QByteArray response = "HTTP/1.1 " + QByteArray::number(status) + ' ' + Reason(status);
         response += "\r\nContent-Type: application/json\r\nConnection: close\r\n";
         if (status == 401) response += "WWW-Authenticate: Bearer\r\n";
@@ -158,6 +160,12 @@ private:
             m_socket->write(response);
             QTimer::singleShot(RequestGuard::kLingerMs, m_socket, &QTcpSocket::abort);
         });
+    }
+
+    // Drops what has arrived, a bounded amount at a time, so the event loop stays free.
+    void Drain() {
+        for (int i = 0; i < 16 && m_socket->skip(kDrainBytes) > 0; ++i) {
+        }
     }
 
     // Once the answer is out, says so to the client (half-close) and waits for it to close.
@@ -186,6 +194,7 @@ private:
 
     // A header block is collected up to one byte past the limit: enough to know it is over.
     static constexpr qsizetype kHeadCap = RequestGuard::kMaxHeaderBytes + 1;
+    static constexpr qint64 kDrainBytes = 64 * 1024;
 
     QTcpSocket* m_socket;
     std::shared_ptr<TokenGate> m_gate;

@@ -143,9 +143,10 @@ private:
     int m_used = 0;
 };
 
-// A zlib stream of one fixed-code deflate block. The picture is runs of one colour and rows
-// that repeat the row above, so matches one byte back and one row back find nearly all of it.
-std::string Zlib(const std::vector<std::uint8_t>& raw, std::size_t rowBytes) {
+// A zlib stream of one fixed-code deflate block. The picture is runs of one colour, dots that
+// repeat one pitch along, and rows that repeat the row above or the row one pitch up, so
+// matches at those four distances find nearly all of it.
+std::string Zlib(const std::vector<std::uint8_t>& raw, std::size_t rowBytes, std::size_t pitch) {
     constexpr std::size_t kMaxMatch = 258;
     BitWriter w;
     w.Bits(1, 1);  // the last block
@@ -153,7 +154,7 @@ std::string Zlib(const std::vector<std::uint8_t>& raw, std::size_t rowBytes) {
     std::size_t i = 0;
     while (i < raw.size()) {
         std::size_t bestLength = 0, bestDistance = 0;
-        for (std::size_t distance : {rowBytes, std::size_t{1}}) {
+        for (std::size_t distance : {rowBytes, pitch * rowBytes, pitch, std::size_t{1}}) {
             if (distance > i || distance > 32768) continue;
             std::size_t n = 0;
             while (n < kMaxMatch && i + n < raw.size() && raw[i + n] == raw[i + n - distance]) ++n;
@@ -280,7 +281,7 @@ std::string FacePng(const SignFace& face, const PictureStyle& style) {
     std::string png = "\x89PNG\r\n\x1a\n";
     Chunk(png, "IHDR", header);
     Chunk(png, "PLTE", palette);
-    Chunk(png, "IDAT", Zlib(raw, rowBytes));
+    Chunk(png, "IDAT", Zlib(raw, rowBytes, static_cast<std::size_t>(px)));
     Chunk(png, "IEND", {});
     return png;
 }

@@ -9,16 +9,17 @@
 #           tests map to COM1 and for the portable zip, NSIS for the installer: what
 #           tools/build-windows.sh, tools/package-windows.sh and tools/test-windows.sh take
 #   test    demo's and windows', and GoogleTest, lintian and dpkg-dev for the package check,
-#           ser2net for the device-server tests and bench-fleet (the default)
+#           ser2net for the device-server tests and bench-fleet, mosquitto and its clients for
+#           the MQTT bridge's test (the default)
 set -euo pipefail
 need=${1:-test}
 build=(g++ cmake make pkg-config qt6-base-dev qt6-serialport-dev qt6-httpserver-dev qt6-websockets-dev
-       libgl-dev tzdata)
+       libmosquitto-dev libgl-dev tzdata)
 demo=("${build[@]}" x11-utils)
 windows=(cmake make g++-mingw-w64-x86-64-posix googletest wine wine64 python3 nsis xvfb xauth xdotool)
 test=("${demo[@]}" "${windows[@]}" libgtest-dev libgmock-dev dpkg-dev file lintian ser2net)
 # The web page test drives headless Chromium with Selenium under /usr/bin/python3.
-test+=(chromium chromium-driver python3-selenium)
+test+=(chromium chromium-driver python3-selenium mosquitto mosquitto-clients)
 case $need in
   build) packages=("${build[@]}") ;;
   demo) packages=("${demo[@]}") ;;
@@ -35,13 +36,17 @@ done
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"
 
-# Debian's ser2net starts its service when installed, serving /dev/ttyS0 on localhost:2000 with
-# its default configuration; the tests start instances of their own with their own. Installed
-# here, it is kept from starting (a policy-rc.d of our own while apt runs, unless the system has
-# one) and from starting at boot.
+# Debian's ser2net and mosquitto start their services when installed (ser2net serving
+# /dev/ttyS0 on localhost:2000, mosquitto a broker on port 1883); the tests start instances of
+# their own with their own configuration. Installed here, they are kept from starting (a
+# policy-rc.d of our own while apt runs, unless the system has one) and from starting at boot.
+daemons=()
+for d in ser2net mosquitto; do
+  if [[ " ${missing[*]} " == *" $d "* ]]; then daemons+=("$d"); fi
+done
 policy=/usr/sbin/policy-rc.d
 our_policy=""
-if [[ " ${missing[*]} " == *" ser2net "* ]] && [ ! -e "$policy" ]; then
+if [ ${#daemons[@]} -gt 0 ] && [ ! -e "$policy" ]; then
   our_policy=1
   trap '$sudo rm -f "$policy"' EXIT
   printf '#!/bin/sh\n# Written by install-deps.sh while it installs packages: start no service.\nexit 101\n' |
@@ -57,12 +62,12 @@ if [ -n "$our_policy" ]; then
   $sudo rm -f "$policy"
   trap - EXIT
 fi
-if [[ " ${missing[*]} " == *" ser2net "* ]]; then
+for d in "${daemons[@]}"; do
   now=""
   [ -d /run/systemd/system ] && now="--now"
   if command -v systemctl >/dev/null; then
-    $sudo systemctl disable $now ser2net.service >/dev/null 2>&1
+    $sudo systemctl disable $now "$d.service" >/dev/null 2>&1
   elif command -v update-rc.d >/dev/null; then
-    $sudo update-rc.d ser2net disable >/dev/null
-  fi || echo "ser2net's own service could not be disabled: sudo systemctl disable --now ser2net"
-fi
+    $sudo update-rc.d "$d" disable >/dev/null
+  fi || echo "$d's own service could not be disabled: sudo systemctl disable --now $d"
+done

@@ -18,6 +18,7 @@
 #include "daemon/Service.h"
 #include "daemon/api/HttpApi.h"
 #include "daemon/api/TokenFile.h"
+#include "daemon/mqtt/MqttBridge.h"
 #include "link/AckReply.h"
 
 using namespace meridial;
@@ -123,6 +124,11 @@ int main(int argc, char* argv[]) {
         for (const QString& line : building.error().split(u'\n')) Say(line);
         return kExitUsage;
     }
+    auto mqtt = ParseMqttSection((*building)->schedule.mqtt, (*building)->schedulePath);
+    if (!mqtt) {
+        for (const QString& line : mqtt.error().split(u'\n')) Say(line);
+        return kExitUsage;
+    }
     const QString folder = StateFolder();
     if (!QDir().mkpath(folder)) {
         Say(QStringLiteral("cannot make the state folder %1").arg(folder));
@@ -144,7 +150,8 @@ int main(int argc, char* argv[]) {
         state = ServiceState{};
     }
     if (!CatchSignals()) {
-        Say(QStringLiteral("cannot watch for signals: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
+        Say(QStringLiteral("cannot watch for signals: %1")
+                .arg(QString::fromLocal8Bit(std::strerror(errno))));
         return kExitCannotRun;
     }
 
@@ -153,7 +160,8 @@ int main(int argc, char* argv[]) {
     const schedule::ServiceOptions& options = (*building)->schedule.service;
     QHostAddress address;
     if (!SplitListen(options.listenHost, options.listenPort, address)) {
-        Say(QStringLiteral("listen: '%1' is not an address").arg(QString::fromStdString(options.listenHost)));
+        Say(QStringLiteral("listen: '%1' is not an address")
+                .arg(QString::fromStdString(options.listenHost)));
         return kExitUsage;
     }
     const auto port = api.Listen(address, static_cast<quint16>(options.listenPort));
@@ -169,6 +177,19 @@ int main(int argc, char* argv[]) {
                      : address.toString())
             .arg(*port));
 
+    // The bridge goes before the service it reports on; its end says "offline" to the broker.
+    std::unique_ptr<MqttBridge> bridge;
+    const auto startBridge = [&](std::optional<MqttOptions> options) {
+        bridge.reset();
+        if (!options) return;
+        bridge = std::make_unique<MqttBridge>(std::move(*options), service);
+        if (!bridge->Start()) bridge.reset();
+    };
+    startBridge(std::move(*mqtt));
+    service.OnSignChanged([&bridge](const QString& name) {
+        if (bridge) bridge->SignChanged(name);
+    });
+
     QSocketNotifier signalNotifier(g_signalPipe[0], QSocketNotifier::Read);
     bool stopping = false;
     QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, [&] {
@@ -176,15 +197,23 @@ int main(int argc, char* argv[]) {
         while (::read(g_signalPipe[0], &number, 1) == 1) {
             if (number == SIGHUP && !stopping) {
                 auto reread = LoadBuilding(signsFile, scheduleFile);
-                if (!reread) {
+                auto rereadMqtt =
+                    reread ? ParseMqttSection((*reread)->schedule.mqtt, (*reread)->schedulePath)
+                           : decltype(mqtt)::Fail(QString());
+                if (!reread || !rereadMqtt) {
                     Say(QStringLiteral("reload refused; the plan in force stays:"));
-                    for (const QString& line : reread.error().split(u'\n')) Say(line);
+                    const QString why = reread ? rereadMqtt.error() : reread.error();
+                    for (const QString& line : why.split(u'\n')) Say(line);
                     continue;
                 }
                 Say(QStringLiteral("reloaded: %1 signs, %2 schedule entries")
                         .arg((*reread)->signs.size())
                         .arg((*reread)->schedule.entries.size()));
                 service.Reload(*reread);
+                if (!bridge || !*rereadMqtt || bridge->Options() != **rereadMqtt)
+                    startBridge(std::move(*rereadMqtt));
+                else
+                    bridge->SignsChanged();
             } else if (number != SIGHUP && !stopping) {
                 stopping = true;
                 Say(QStringLiteral("stopping: the Transfers under way end first"));
@@ -194,6 +223,7 @@ int main(int argc, char* argv[]) {
     });
     service.Start();
     const int code = app.exec();
+    startBridge(std::nullopt);
     Say(QStringLiteral("stopped"));
     return code;
 }

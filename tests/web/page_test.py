@@ -2,7 +2,7 @@
 """meridiald's web page in headless Chromium against the service and virtual signs.
 page_test.py MERIDIALD MERIDIAL_SIGN OUT_DIR: screenshots into OUT_DIR, figures printed; 77 when
 chromium, chromedriver or selenium is missing."""
-import json, os, shutil, socket, subprocess, sys, tempfile, time, urllib.request
+import json, os, shutil, sys, time, urllib.request
 
 try:
     from selenium import webdriver
@@ -17,58 +17,9 @@ if not CHROMEDRIVER or not (shutil.which("chromium") or shutil.which("chromium-b
     sys.exit(77)
 
 DAEMON, SIGN, OUT = sys.argv[1:4]
-TMP = tempfile.mkdtemp(prefix="meridial-web-")
-children = []
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
-
-def virtual_sign(name):
-    log = os.path.join(TMP, name + ".jsonl")
-    p = subprocess.Popen([SIGN, "--log", log], stdout=subprocess.PIPE, text=True)
-    children.append(p)
-    return p.stdout.readline().strip(), log
-
-def bodies(log):
-    """The message bodies the virtual sign decoded, in order: the oracle for what it shows."""
-    if not os.path.exists(log):
-        return []
-    frames = [json.loads(line) for line in open(log) if line.strip()]
-    return [f["decoded"]["body"] for f in frames if f.get("kind") == "message"]
-
-def start_daemon(signs):
-    """signs: (name, device, groups, message); returns (port, token, folder)."""
-    folder = tempfile.mkdtemp(dir=TMP)
-    port = free_port()
-    with open(os.path.join(folder, "signs.ini"), "w") as f:
-        for name, device, groups, message in signs:
-            f.write(f"[{name}]\nport={device}\nmessage={message}\ngroup={groups}\n")
-    with open(os.path.join(folder, "schedule.ini"), "w") as f:
-        f.write(f"[service]\nlisten=127.0.0.1:{port}\n")
-    os.makedirs(os.path.join(folder, "locks"))
-    env = dict(os.environ, STATE_DIRECTORY=os.path.join(folder, "state"),
-               MERIDIAL_LOCK_DIR=os.path.join(folder, "locks"),
-               MERIDIAL_SETTINGS="/nonexistent/m.INI")
-    err = open(os.path.join(folder, "meridiald.log"), "w")
-    p = subprocess.Popen([DAEMON, "--signs", os.path.join(folder, "signs.ini")], env=env,
-                         stderr=err)
-    children.append(p)
-    wait(lambda: "the API on http://" in open(err.name).read(), 10, "meridiald did not start")
-    token = open(os.path.join(folder, "state", "token")).read().strip()
-    return port, token, p
-
-def wait(condition, seconds, what):
-    end = time.time() + seconds
-    while time.time() < end:
-        try:
-            if condition():
-                return
-        except Exception:  # an element not there yet, a file half written
-            pass
-        time.sleep(0.05)
-    raise AssertionError(what)
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from service import Rig, bodies, wait  # noqa: E402
+rig = Rig(DAEMON, SIGN)
 
 def browser():
     options = webdriver.ChromeOptions()
@@ -96,10 +47,10 @@ def screenshot(driver, width, path):
     driver.save_screenshot(path)
 
 def main():
-    lobby_device, lobby_log = virtual_sign("lobby")
-    hall_device, hall_log = virtual_sign("hall")
+    lobby_device, lobby_log = rig.virtual_sign("lobby")
+    hall_device, hall_log = rig.virtual_sign("hall")
     hostile = "<script>alert(1)</script>"
-    port, token, daemon = start_daemon([("lobby", lobby_device, "floor1", "Welcome"),
+    port, token, daemon, _ = rig.start_daemon([("lobby", lobby_device, "floor1", "Welcome"),
                                         ("hall", hall_device, "floor1,lobbies", hostile)])
     base = f"http://127.0.0.1:{port}"
     wait(lambda: bodies(lobby_log) == ["Welcome"] and bodies(hall_log) == [hostile], 15,
@@ -167,7 +118,7 @@ def main():
         # The figures with 32 signs, sharing the two lines, under a service of their own.
         daemon.terminate()
         daemon.wait(10)
-        port, token, _ = start_daemon([(f"s{i:02}", (lobby_device, hall_device)[i % 2],
+        port, token, _, _ = rig.start_daemon([(f"s{i:02}", (lobby_device, hall_device)[i % 2],
                                         f"row{i // 8}", f"Sign {i}") for i in range(32)])
         figures(driver, f"http://127.0.0.1:{port}", token)
     finally:
@@ -198,8 +149,6 @@ if __name__ == "__main__":
     try:
         main()
     finally:
-        for child in children:
-            child.terminate()
-            child.wait(5)
-        shutil.rmtree(TMP, ignore_errors=True)
+        rig.close()
+        shutil.rmtree(rig.tmp, ignore_errors=True)
     print("page test passed")

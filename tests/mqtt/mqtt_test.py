@@ -161,9 +161,4 @@ def main():
     wait(lambda: sub.last("meridial/status") == "offline", 5, "no offline status at the end")
 
 if __name__ == "__main__":
-    try:
-        main()
-    finally:
-        rig.close()
-        shutil.rmtree(rig.tmp, ignore_errors=True)
-    print("MQTT test passed")
+    rig.run(main, "MQTT test")

@@ -1,5 +1,5 @@
 """What the Python tests of meridiald share: virtual signs, a service of their own, waiting."""
-import json, os, socket, subprocess, tempfile, time
+import json, os, shutil, socket, subprocess, tempfile, time
 
 class Rig:
     """Virtual signs and services started under one temporary folder, all ended by close()."""
@@ -40,6 +40,14 @@ class Rig:
         token = open(os.path.join(folder, "state", "token")).read().strip()
         return port, token, p, log
 
+    def run(self, main, what):
+        """Runs main(), then ends every child and removes the folder, whatever happened."""
+        try:
+            main()
+        finally:
+            self.close()
+        print(what + " passed")
+
     def close(self):
         for child in reversed(self.children):
             if child.poll() is None:
@@ -48,6 +56,7 @@ class Rig:
                     child.wait(5)
                 except subprocess.TimeoutExpired:
                     child.kill()
+        shutil.rmtree(self.tmp, ignore_errors=True)
 
 def free_port():
     with socket.socket() as s:

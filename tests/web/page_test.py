@@ -146,9 +146,4 @@ def figures(driver, base, token):
     print(f"figure: page load to all {count} pictures shown: {ms:.0f} ms")
 
 if __name__ == "__main__":
-    try:
-        main()
-    finally:
-        rig.close()
-        shutil.rmtree(rig.tmp, ignore_errors=True)
-    print("page test passed")
+    rig.run(main, "page test")

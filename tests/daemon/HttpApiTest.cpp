@@ -193,6 +193,16 @@ TEST_F(HttpApiTest, EveryRequestOfAKeptConnectionIsChecked) {
     EXPECT_EQ(Receive(*socket).status, 401);
 }
 
+// AddressSanitizer keeps freed blocks in quarantine, so there resident memory says nothing of
+// what the service keeps.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kMemoryTells = false;
+#elif defined(__has_feature)
+constexpr bool kMemoryTells = !__has_feature(address_sanitizer);
+#else
+constexpr bool kMemoryTells = true;
+#endif
+
 // Anonymous memory only: pages of libraries and files mapped in meanwhile are not what is kept.
 qint64 ResidentKiB() {
     std::ifstream status("/proc/self/status");
@@ -223,7 +233,9 @@ TEST_F(HttpApiTest, AHugeBodyIsRefusedAtOnceAndNotKeptWhileTheClientGoesOnSendin
     }
     EXPECT_STREQ(answer, "HTTP/1.1 413");
     EXPECT_GE(sent, 32 << 20);  // the service read it all, and dropped it
-    EXPECT_LT(ResidentKiB() - before, 12 * 1024);
+    if (kMemoryTells) {
+        EXPECT_LT(ResidentKiB() - before, 12 * 1024);
+    }
     ::close(fd);
 }
 

@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -13,6 +14,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 #include "cli/Building.h"
 #include "daemon/Service.h"
@@ -79,6 +81,22 @@ QString StateFolder() {
     return given.isEmpty() ? QStringLiteral("/var/lib/meridial") : given;
 }
 
+// One service per state folder: a second would overwrite the first's state and send its own
+// plan alongside. The lock is on the folder itself, so nothing is left behind, and it ends with
+// the process however that ends.
+std::optional<QString> HoldStateFolder(const QString& folder) {
+    const int fd =
+        ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0) return std::nullopt;  // held till exit
+    const int error = errno;
+    if (fd >= 0) ::close(fd);
+    if (error == EWOULDBLOCK)
+        return QStringLiteral("another meridiald already keeps the signs of %1; stop it first")
+            .arg(folder);
+    return QStringLiteral("cannot lock the state folder %1: %2")
+        .arg(folder, QString::fromLocal8Bit(std::strerror(error)));
+}
+
 // "127.0.0.1:8266", "[::1]:8266".
 bool SplitListen(const std::string& host, int port, QHostAddress& address) {
     address = QHostAddress(QString::fromStdString(host));
@@ -132,6 +150,10 @@ int main(int argc, char* argv[]) {
     const QString folder = StateFolder();
     if (!QDir().mkpath(folder)) {
         Say(QStringLiteral("cannot make the state folder %1").arg(folder));
+        return kExitCannotRun;
+    }
+    if (const auto busy = HoldStateFolder(folder)) {
+        Say(*busy);
         return kExitCannotRun;
     }
     const auto token = LoadOrCreateToken(folder);

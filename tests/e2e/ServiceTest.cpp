@@ -291,6 +291,10 @@ TEST_F(Service, SighupWithABrokenFileKeepsThePlanAndAGoodOneReplacesIt) {
     };
     const QByteArray before = planned();
     EXPECT_TRUE(before.contains("entry weekend")) << before.constData();
+    Daemon second(m_dir.path(), m_port);  // the same state folder: refused before it sends
+    EXPECT_FALSE(second.Start());
+    EXPECT_EQ(second.WaitExit(5000), 1);
+    EXPECT_TRUE(second.Log().contains("another meridiald")) << second.Log().constData();
 
     Write(Path("schedule.ini"), "[service]\nlisten=127.0.0.1:" + QByteArray::number(m_port) +
                                     "\n[weekend]\nsigns=nobody\nmessage=x\n");

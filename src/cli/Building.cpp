@@ -124,17 +124,14 @@ Loaded LoadBuilding(const QString& signsGiven, const QString& scheduleGiven) {
         return Loaded::Fail(QStringLiteral("%1: cannot be read").arg(schedulePath));
     const QByteArray bytes = scheduleFile.read(kLongestSchedule + 1);
     if (bytes.size() > kLongestSchedule)
-        return Loaded::Fail(QStringLiteral("%1: larger than 1 MiB, not a schedule").arg(schedulePath));
-    const std::string folder = info.absoluteDir().path().toStdString();
+        return Loaded::Fail(
+            QStringLiteral("%1: larger than 1 MiB, not a schedule").arg(schedulePath));
     const PortSettings& settings = *building->settings;
     auto parsed = schedule::ParseSchedule(
         std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
         schedulePath.toStdString(), building->SignInfos(),
-        [&folder](const std::string& path) {
-            return ReadMessageFile(QDir(QString::fromStdString(folder))
-                                       .absoluteFilePath(QString::fromStdString(path))
-                                       .toStdString());
-        },
+        // The reader has put the schedule's own folder in front already.
+        [](const std::string& path) { return ReadMessageFile(path); },
         [&settings](const std::string& message) -> std::optional<std::string> {
             const auto refusal = MessageRefusal(settings, QString::fromStdString(message));
             if (!refusal) return std::nullopt;
@@ -168,8 +165,7 @@ schedule::ZoneOffsets OffsetsAround(const QTimeZone& zone, const QDateTime& arou
     return offsets;
 }
 
-schedule::SignPlanInput PlanInputFor(const Building& building, int index,
-                                     const QDateTime& around) {
+schedule::SignPlanInput PlanInputFor(const Building& building, int index, const QDateTime& around) {
     const BuildingSign& sign = building.signs[static_cast<std::size_t>(index)];
     schedule::SignPlanInput input;
     input.name = sign.sign.name.toStdString();

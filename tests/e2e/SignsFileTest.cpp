@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QTemporaryDir>
@@ -97,6 +98,31 @@ TEST_F(SignsFile, TransferTakesASignsValuesAndTheCommandLineWins) {
     EXPECT_EQ(dry.exitCode, 0) << dry.err.constData();
     EXPECT_EQ(dry.out.split('\n').first(), QByteArray("hall:"));
     EXPECT_EQ(dry.out.trimmed().split('\n').size(), 4);
+}
+
+// The schedule's message files are found beside it, however the schedule is named.
+TEST_F(SignsFile, OfflinePlanReadsTheSchedulesMessageFileBesideIt) {
+    QDir(dir.path()).mkdir(QStringLiteral("conf"));
+    const QString signs = Write(QStringLiteral("[lobby]\nport=/dev/null\nmessage=own\n"));
+    for (const auto& [name, text] :
+         {std::pair{"conf/schedule.ini",
+                    "[every]\nsigns=all\nmessage-file=week.txt\ndays=Mon-Sun\n"},
+          std::pair{"conf/week.txt", "Every day\n"}}) {
+        QFile file(dir.filePath(QString::fromLatin1(name)));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text);
+    }
+    const QString back = QDir::currentPath();
+    QDir::setCurrent(dir.path());  // the CLI's own working folder too
+    for (const QString& schedule :
+         {dir.filePath(QStringLiteral("conf/schedule.ini")), QStringLiteral("conf/schedule.ini")}) {
+        const CliRun run =
+            RunCli({QStringLiteral("plan"), QStringLiteral("--offline"), QStringLiteral("--signs"),
+                    signs, QStringLiteral("--schedule"), schedule});
+        EXPECT_EQ(run.exitCode, 0) << schedule.toStdString() << "\n" << run.err.constData();
+        EXPECT_TRUE(run.out.contains("\"Every day\" (entry every)")) << run.out.constData();
+    }
+    QDir::setCurrent(back);
 }
 
 // Bad input names the file, the section and the key, exits 2 and sends nothing to any sign,

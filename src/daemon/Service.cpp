@@ -130,6 +130,7 @@ void Service::Reload(std::shared_ptr<const Building> building) {
     std::erase_if(m_state.notices, [](const schedule::Notice& n) { return n.signs.empty(); });
     ReplanAll();
     SendWhatIsNotThere(QStringLiteral("reload"));
+    for (const auto& line : m_lines) Kick(*line);  // those that took a moved sign's place
     Save();
     Arm();
 }
@@ -141,13 +142,24 @@ void Service::ReplanAll() {
     for (std::size_t i = 0; i < m_planned.size(); ++i) {
         const BuildingSign& sign = m_building->signs[i];
         // A sign that was queued or sending keeps that, wherever it is in the new file.
+        Line* was = nullptr;
         for (std::size_t j = 0; j < previous.size(); ++j)
             if (Q(previous[j].input.name) == sign.sign.name) {
                 m_planned[i].running = previous[j].running;
                 m_planned[i].queuedKind = previous[j].queuedKind;
                 m_planned[i].retryAt = previous[j].retryAt;
+                was = previous[j].line;
             }
-        m_planned[i].line = &LineFor(sign.target);
+        Line& line = LineFor(sign.target);
+        m_planned[i].line = &line;
+        // Moved to another line: its place in the old one's queue goes with it.
+        if (was && was != &line) {
+            const auto queued = std::find(was->queue.begin(), was->queue.end(), sign.sign.name);
+            if (queued != was->queue.end()) {
+                was->queue.erase(queued);
+                line.queue.push_back(sign.sign.name);
+            }
+        }
         Replan(static_cast<int>(i));
     }
 }
@@ -204,8 +216,9 @@ void Service::Kick(Line& line) {
         const int index = m_building->IndexOf(name);
         if (index < 0) continue;
         Planned& planned = m_planned[static_cast<std::size_t>(index)];
+        if (planned.line != &line) continue;  // a reload moved it: it waits on its new line
         if (planned.running) {
-            line.queue.push_back(name);  // its other line still sends: after that
+            line.queue.push_back(name);  // its old line still sends: after that
             return;
         }
         const QString kind = planned.queuedKind.isEmpty() ? QStringLiteral("change")
@@ -250,8 +263,12 @@ void Service::Finished(Line* line, QString name, QString kind, schedule::Holding
                        Shown shown, TransferOutcome outcome) {
     line->busy = false;
     line->waiter.reset();
-    if (const int index = m_building->IndexOf(name); index >= 0)
-        m_planned[static_cast<std::size_t>(index)].running = false;
+    Line* moved = nullptr;  // the sign's line since a reload, waiting for this to end
+    if (const int index = m_building->IndexOf(name); index >= 0) {
+        Planned& planned = m_planned[static_cast<std::size_t>(index)];
+        planned.running = false;
+        if (planned.line != line) moved = planned.line;
+    }
     Record(name, kind, holding, shown, outcome);
     if (m_stopping) {
         const bool idle = std::none_of(m_lines.begin(), m_lines.end(),
@@ -264,6 +281,7 @@ void Service::Finished(Line* line, QString name, QString kind, schedule::Holding
         return;
     }
     Kick(*line);
+    if (moved) Kick(*moved);
     Arm();
 }
 
@@ -387,8 +405,15 @@ void Service::Stop(int graceMs, std::function<void()> done) {
     }
     m_stopped = std::move(done);
     QTimer::singleShot(graceMs, this, [this] {
-        for (const auto& line : m_lines)
-            if (line->waiter) line->waiter->Abort();
+        const auto cut = [this] {
+            for (const auto& line : m_lines)
+                if (line->waiter) line->waiter->Abort();
+        };
+        cut();
+        // And again until all have ended: a link opened after the first cut starts afresh.
+        auto* again = new QTimer(this);
+        connect(again, &QTimer::timeout, this, cut);
+        again->start(100);
     });
 }
 
@@ -490,11 +515,12 @@ bool Service::CancelNotice(const QString& id) {
 
 QJsonObject Service::SyncNow() {
     int queued = 0;
-    for (std::size_t i = 0; i < m_planned.size(); ++i) {
+    for (std::size_t i = 0; i < m_planned.size() && !m_stopping; ++i) {
         if (m_planned[i].now.message.empty()) continue;
         Enqueue(static_cast<int>(i), QStringLiteral("sync"));
         ++queued;
     }
+    Arm();  // a sign whose Transfer could not even be built has a retry to wait for
     return QJsonObject{{QStringLiteral("queued"), queued}};
 }
 

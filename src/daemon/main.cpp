@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QHostAddress>
@@ -164,10 +165,20 @@ int main(int argc, char* argv[]) {
     const QString statePath = QDir(folder).filePath(QStringLiteral("state.json"));
     auto state = ReadStateFile(statePath);
     if (!state) {
-        // What it holds may be all anyone knows of the signs: kept aside, not overwritten.
-        const QString aside = statePath + QStringLiteral(".unreadable");
-        QFile::remove(aside);
-        QFile::rename(statePath, aside);
+        // A file it cannot open may read fine once its owner or mode is mended: left as it is.
+        if (QFile probe(statePath); !probe.open(QIODevice::ReadOnly)) {
+            Say(state.error());
+            return kExitCannotRun;
+        }
+        // What it holds may be all anyone knows of the signs: kept aside, never overwritten.
+        const QString aside =
+            statePath + QStringLiteral(".unreadable-") +
+            QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+        if (!QFile::rename(statePath, aside)) {
+            Say(QStringLiteral("%1; it cannot be kept aside as %2, so it is left alone")
+                    .arg(state.error(), aside));
+            return kExitCannotRun;
+        }
         Say(QStringLiteral("%1; kept as %2, starting from nothing").arg(state.error(), aside));
         state = ServiceState{};
     }
@@ -232,6 +243,13 @@ int main(int argc, char* argv[]) {
                         .arg((*reread)->signs.size())
                         .arg((*reread)->schedule.entries.size()));
                 service.Reload(*reread);
+                const schedule::ServiceOptions& given = (*reread)->schedule.service;
+                if (given.listenHost != options.listenHost ||
+                    given.listenPort != options.listenPort)
+                    Say(QStringLiteral("listen= changed: the API stays on %1:%2 until meridiald "
+                                       "is restarted")
+                            .arg(QString::fromStdString(options.listenHost))
+                            .arg(options.listenPort));
                 if (!bridge || !*rereadMqtt || bridge->Options() != **rereadMqtt)
                     startBridge(std::move(*rereadMqtt));
                 else

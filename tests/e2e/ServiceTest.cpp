@@ -283,8 +283,15 @@ TEST_F(Service, SighupWithABrokenFileKeepsThePlanAndAGoodOneReplacesIt) {
     ASSERT_TRUE(a.ok());
     Files({"a|" + a.Device() + "||A own"},
           "[weekend]\nsigns=a\nmessage=Closed\ndays=Sat,Sun\n");
+    QDir(m_dir.path()).mkdir(QStringLiteral("state"));
+    Write(Path("state/state.json"), "{\"signs\": ");  // cut short: kept aside, never lost
     Daemon daemon(m_dir.path(), m_port);
     ASSERT_TRUE(daemon.Start()) << daemon.Log().constData();
+    const QStringList aside =
+        QDir(Path("state")).entryList({QStringLiteral("state.json.unreadable-*")});
+    ASSERT_EQ(aside.size(), 1);
+    QFile kept(Path("state/") + aside[0]);
+    EXPECT_TRUE(kept.open(QIODevice::ReadOnly) && kept.readAll() == "{\"signs\": ");
     auto planned = [&] {
         return QJsonDocument(daemon.Request("GET", QStringLiteral("/api/plan?hours=168")).json)
             .toJson();
@@ -309,6 +316,22 @@ TEST_F(Service, SighupWithABrokenFileKeepsThePlanAndAGoodOneReplacesIt) {
     EXPECT_TRUE(daemon.WaitForLog(QStringLiteral("reloaded"), 5000));
     EXPECT_EQ(Bodies(a.Frames(6, 8000)), QStringLiteral("A own|A again"));
     EXPECT_FALSE(planned().contains("entry weekend"));
+}
+
+TEST_F(Service, ASignMovedToAnotherLineWhileItWaitsIsSentThereAtOnceAndOnce) {
+    VirtualSign one, two;
+    ASSERT_TRUE(one.ok() && two.ok());
+    const QString a = "a|" + one.Device() + "||" + QString(40, u'A');
+    Files({a, "b|" + one.Device() + "||B"});
+    Daemon daemon(m_dir.path(), m_port);
+    ASSERT_TRUE(daemon.Start()) << daemon.Log().constData();
+    ASSERT_EQ(one.Frames(1, 5000).size(), 1);  // a is on its way; b waits behind it
+    Files({a, "b|" + two.Device() + "||B"});
+    daemon.Signal(SIGHUP);
+    EXPECT_EQ(Bodies(two.Frames(3, 3000)), QStringLiteral("B")) << daemon.Log().constData();
+    EXPECT_TRUE(daemon.WaitForLog(QStringLiteral("a: start"), 8000));  // a's line is free again
+    EXPECT_EQ(two.Frames(4, 1000).size(), 3) << daemon.Log().constData();
+    EXPECT_FALSE(Bodies(one.Frames(9, 0)).contains(u'B'));
 }
 
 TEST_F(Service, SigtermMidTransferFinishesItClosesThePortAndRemovesItsLock) {

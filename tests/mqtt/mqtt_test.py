@@ -107,8 +107,10 @@ def main():
     sub = Subscriber()
     lobby, lobby_log = rig.virtual_sign("lobby")
     hall, hall_log = rig.virtual_sign("hall")
+    roof, _ = rig.virtual_sign("roof")
     port, token, daemon, log = rig.start_daemon(
-        [("lobby", lobby, "floor1", "Welcome"), ("hall", hall, "floor1,lobbies", "Hall")],
+        [("lobby", lobby, "floor1", "Welcome"), ("hall", hall, "floor1,lobbies", "Hall"),
+         ("roof", roof, "roof", "Roof")],
         f"[mqtt]\nhost=127.0.0.1\nport={BROKER_PORT}\n")
     wait(lambda: sub.last("meridial/status") == "online", 10, "no online status")
     wait(lambda: sub.state("hall")["acknowledged"] and sub.state("lobby")["acknowledged"], 15,
@@ -138,6 +140,12 @@ def main():
     # The broker goes away: the signs are still kept; it comes back: all is published again.
     mosquitto.send_signal(signal.SIGTERM)
     mosquitto.wait(10)
+    # A sign removed meanwhile leaves Home Assistant once the broker is back.
+    signs = os.path.join(os.path.dirname(log), "signs.ini")
+    kept = open(signs).read().split("[roof]")[0]
+    open(signs, "w").write(kept)
+    daemon.send_signal(signal.SIGHUP)
+    wait(lambda: "reloaded: 2 signs" in open(log).read(), 5, "the reload was not taken")
     sent = len(bodies(hall_log))
     api(port, token, "/api/sync", "POST")
     wait(lambda: len(bodies(hall_log)) > sent and len(bodies(lobby_log)) == 6, 15,
@@ -148,6 +156,8 @@ def main():
     live = lambda topic: [p for t, p, r in sub.messages() if t == topic and not r]
     wait(lambda: live("meridial/status") == ["online"], 15, "the service did not reconnect")
     wait(lambda: live("meridial/hall/state"), 10, "the state was not published again")
+    wait(lambda: live("homeassistant/text/roof/notice/config") == [""], 5,
+         "the removed sign stays in Home Assistant")
     time.sleep(1)  # time to (wrongly) act on the retained command handed out again
     assert bodies(lobby_log)[3:] == ["Fire drill 3", "Retained once", "Retained once"], \
         bodies(lobby_log)  # the second by the sync

@@ -502,7 +502,10 @@ void MqttBridge::SignsChanged() {
             ++known;
             continue;
         }
-        ClearSign(*known);
+        if (m_connected)
+            ClearSign(*known);
+        else
+            m_gone.insert(*known);
         m_published.erase(*known);
         known = m_known.erase(known);
     }
@@ -514,7 +517,11 @@ void MqttBridge::SignsChanged() {
 
 void MqttBridge::PublishAll() {
     m_known.clear();
-    for (const QString& name : SignNames()) {
+    const QStringList names = SignNames();
+    for (const QString& name : m_gone)
+        if (!names.contains(name)) ClearSign(name);
+    m_gone.clear();
+    for (const QString& name : names) {
         PublishDiscovery(name);
         PublishState(name, true);
     }

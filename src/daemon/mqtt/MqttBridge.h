@@ -122,6 +122,7 @@ private:
     bool m_stopping = false;
     std::map<QString, QByteArray> m_published;  // state payload last published, per sign
     std::set<QString> m_known;                  // signs whose discovery was published
+    std::set<QString> m_gone;  // signs removed while the broker was away: cleared at connect
     std::set<QString> m_retainedLogged;         // topics whose retained command was logged
 };
 
